@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace dravik {
@@ -28,10 +29,21 @@ struct RegValue {
   uint32_t type = REG_NONE;
   std::vector<uint8_t> data;
 
-  static RegValue String(std::string name, std::string_view text);
-  static RegValue Dword(std::string name, uint32_t value);
+  static RegValue String(std::string name, std::string_view text) {
+    RegValue v{std::move(name), REG_SZ, std::vector<uint8_t>(text.begin(), text.end())};
+    v.data.push_back(0);
+    return v;
+  }
+  static RegValue Dword(std::string name, uint32_t value) {
+    return {std::move(name), REG_DWORD,
+            {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+             static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)}};
+  }
   // The text of a REG_SZ/REG_EXPAND_SZ value up to its first NUL.
-  std::string Text() const;
+  std::string Text() const {
+    std::string text(data.begin(), data.end());
+    return text.substr(0, text.find('\0'));
+  }
 
   bool operator==(const RegValue&) const = default;
 };
