@@ -35,8 +35,7 @@ class ProgressBarState {
         // Past the maximum the control starts over from the minimum.
         const int old = pos_;
         pos_ += step_;
-        if (pos_ > max_) pos_ = min_ + (pos_ - max_);
-        pos_ = Clamp(pos_);
+        if (pos_ > max_) pos_ = max_ > min_ ? (pos_ - min_) % (max_ - min_) + min_ : min_;
         return old;
       }
       case PBM_GETPOS:
