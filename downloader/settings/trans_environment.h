@@ -17,4 +17,16 @@ struct TransEnvironment {
   bool operator==(const TransEnvironment&) const = default;
 };
 
+class Profile;
+
+// Reads the six keys of section "TransEnvironment" into env (each in its field's
+// width: an 8-bit field keeps the low eight bits), leaves PortNumber as the caller
+// set it, then corrects the record.
+void LoadTransEnvironment(TransEnvironment& env, Profile& profile);
+
+// Brings every field into its allowed range: PortNumber 1 to 256 (else 1), BaudRate
+// 9600, 19200 or 115200 (else 19200), DataLength 8, StopBit 0, Parity 0 to 2 (else
+// 1), RetryCount 3, TimeOut 5000.
+void CorrectTransEnvironment(TransEnvironment& env);
+
 }  // namespace dravik
