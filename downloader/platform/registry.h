@@ -61,6 +61,13 @@ class Registry {
   // RegCreateKeyEx + RegSetValueEx: creates the key when needed and writes the
   // value; false when the write is refused. Nothing else in the store changes.
   virtual bool SetValue(std::string_view key, const RegValue& value) = 0;
+  // RegDeleteValue: removes the named value; false when it was not there or the
+  // store refused. A store that never deletes keeps this default.
+  virtual bool DeleteValue(std::string_view key, std::string_view name) {
+    static_cast<void>(key);
+    static_cast<void>(name);
+    return false;
+  }
 };
 
 }  // namespace dravik
