@@ -1,6 +1,7 @@
 #include "downloader/transfer/package.h"
 
 #include <limits>
+#include <new>
 
 #include "downloader/resources/string_table.h"
 #include "downloader/transfer/package_limits.h"
@@ -174,7 +175,12 @@ PackageStatus TransferPackage::ReadNextBlock(std::vector<uint8_t>& data, uint32_
   if (stored <= 0 || nextOffset_ + 8 + static_cast<uint64_t>(stored) > file_.Size()) {
     return Fault(PackageFault::ChangedSinceCheck, nextOffset_, block, stored);
   }
-  data.resize(static_cast<size_t>(stored));
+  // A length is bounded by the file, but a huge file must not end the program.
+  try {
+    data.resize(static_cast<size_t>(stored));
+  } catch (const std::bad_alloc&) {
+    return Fault(PackageFault::ReadFailed, nextOffset_ + 4, block, stored);
+  }
   if (!file_.ReadAt(nextOffset_ + 4, data.data(), data.size())) {
     data.clear();
     return Fault(PackageFault::ReadFailed, nextOffset_ + 4, block);

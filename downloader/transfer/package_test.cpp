@@ -78,6 +78,10 @@ struct OpenCase {
   PackageFault packageFault;  // of OpenPackage, the dialog's whole check
 };
 
+void PrintTo(const OpenCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class PackageOpenTest : public testing::TestWithParam<OpenCase> {};
 
 TEST_P(PackageOpenTest, ChecksHeaderTrailerAndChain) {

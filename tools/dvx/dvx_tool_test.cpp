@@ -150,6 +150,10 @@ struct BadCase {
   std::vector<std::string> messages;
 };
 
+void PrintTo(const BadCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class DvxBadInput : public DvxTool, public testing::WithParamInterface<BadCase> {};
 
 TEST_P(DvxBadInput, RefusedWithAMessageAndNoOutput) {
