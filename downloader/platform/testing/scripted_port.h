@@ -116,6 +116,7 @@ class ScriptedPort final : public BytePort, public PortOpener {
   const LineState& DeviceLineState() const { return lineState_; }
   const std::vector<PortTimeouts>& TimeoutsSet() const { return timeoutsSet_; }
   const std::vector<std::pair<uint32_t, uint32_t>>& QueueSizesSet() const { return queueSizes_; }
+  // Every name Open was asked for, the refused ones included.
   const std::vector<std::string>& OpenedNames() const { return openedNames_; }
   int CloseCount() const { return closeCount_; }
   bool IsOpen() const { return handleOpen_; }
