@@ -36,6 +36,11 @@ enum StringId : uint16_t {
   IDS_CODE_BAD_CHARACTER = 25020,
   IDS_CODE_TOO_LONG = 25021,
   IDS_EXECUTE_DOWNLOAD = 27001,
+  IDS_ABOUT_CAPTION = 27101,
+  IDS_ABOUT_VERSION = 27102,
+  IDS_ABOUT_DESCRIPTION = 27103,
+  IDS_CODE_PROMPT_LABEL = 27201,
+  IDS_CODE_PROMPT_MACHINE = 27202,
   IDS_APP_TITLE = 57344,
   IDS_PACKAGE_NOT_FOUND = 57345,
   IDS_PACKAGE_OPEN_FAILED = 57346,
@@ -79,6 +84,11 @@ inline constexpr StringEntry kStringTable[] = {
     {IDS_CODE_BAD_CHARACTER, "The code may contain only the letters A to Z and the digits 0 to 9."},
     {IDS_CODE_TOO_LONG, "The code has at most 8 characters."},
     {IDS_EXECUTE_DOWNLOAD, "Execute Download?"},
+    {IDS_ABOUT_CAPTION, "About Dravik"},
+    {IDS_ABOUT_VERSION, "Dravik Version 1.0"},
+    {IDS_ABOUT_DESCRIPTION, "Downloader for the panels of the VQ family"},
+    {IDS_CODE_PROMPT_LABEL, "Enter the code of the panel:"},
+    {IDS_CODE_PROMPT_MACHINE, "Machine type"},
     {IDS_APP_TITLE, "Dravik"},
     {IDS_PACKAGE_NOT_FOUND, "Cannot find transfered data (data.dvx)"},
     {IDS_PACKAGE_OPEN_FAILED, "Cannot open transfered data (data.dvx)"},
@@ -96,6 +106,8 @@ constexpr std::string_view LoadStringView(uint16_t id) {
   return {};
 }
 
-inline std::string LoadString(uint16_t id) { return std::string(LoadStringView(id)); }
+inline std::string LoadString(uint16_t id) {
+  return std::string(LoadStringView(id));
+}
 
 }  // namespace dravik

@@ -1,0 +1,25 @@
+#pragma once
+// Which front end the program shows, without command-line options: the Qt one when
+// it is built and there is a display, the terminal one otherwise. DRAVIK_UI=tty or
+// DRAVIK_UI=qt forces one.
+
+#include <string>
+#include <string_view>
+
+namespace dravik {
+
+enum class FrontEndKind { Terminal, Qt };
+
+struct FrontEndChoice {
+  FrontEndKind kind = FrontEndKind::Terminal;
+  std::string note;  // why a request could not be followed; empty when it was
+};
+
+// dravikUi: the value of DRAVIK_UI (empty when unset). hasDisplay: an X11 or
+// Wayland display, or a Qt platform plug-in named, is there.
+FrontEndChoice ChooseFrontEnd(std::string_view dravikUi, bool hasDisplay, bool qtBuilt);
+
+// The same from the environment of this process.
+FrontEndChoice ChooseFrontEnd(bool qtBuilt);
+
+}  // namespace dravik

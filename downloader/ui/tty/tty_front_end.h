@@ -1,0 +1,32 @@
+#pragma once
+// The terminal front end: drawn screens and keys when standard input is a
+// terminal, lines when it is not (a pipe or a file: scripts and tests).
+
+#include <memory>
+#include <ostream>
+
+#include "downloader/ui/frontend.h"
+
+namespace dravik {
+
+class RawTerminal;
+
+class TerminalFrontEnd {
+ public:
+  // Reads inFd, writes out (and asks outFd for its size); a terminal on inFd is
+  // put into key-by-key input for as long as this object lives.
+  TerminalFrontEnd(int inFd, int outFd, std::ostream& out);
+  ~TerminalFrontEnd();
+  TerminalFrontEnd(const TerminalFrontEnd&) = delete;
+  TerminalFrontEnd& operator=(const TerminalFrontEnd&) = delete;
+
+  FrontEnd& frontEnd() { return *frontEnd_; }
+  bool lineMode() const { return lineMode_; }
+
+ private:
+  bool lineMode_;
+  std::unique_ptr<RawTerminal> raw_;
+  std::unique_ptr<FrontEnd> frontEnd_;
+};
+
+}  // namespace dravik
