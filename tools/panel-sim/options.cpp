@@ -1,5 +1,7 @@
 #include "tools/panel-sim/options.h"
 
+#include <algorithm>
+
 #include "tools/panel-sim/number_text.h"
 
 namespace panelsim {
@@ -164,6 +166,11 @@ std::optional<Options> ParseOptions(std::span<const std::string_view> args, std:
       return fail(message);
     }
   }
+  // At slow speeds a paced character can take longer than the usual gap after which a
+  // half-received message is dropped; keep the gap at ten characters at least.
+  const LineSettings& line = options.transport.line;
+  const uint32_t characterMs = HalfBitsPerCharacter(line) * 1000 / (2 * line.baudRate) + 1;
+  options.panel.frameGapMs = std::max(options.panel.frameGapMs, 10 * characterMs);
   return options;
 }
 

@@ -61,6 +61,11 @@ TEST(Options, DefaultsAndEveryOption) {
   EXPECT_TRUE(all->transport.pace && all->transport.exitAfterDownload && all->verbose);
   EXPECT_EQ(all->pathFile, "p");
   EXPECT_EQ(all->transport.idleLimitMs, 0u);
+  EXPECT_EQ(all->panel.frameGapMs, PanelConfig{}.frameGapMs);
+
+  const std::optional<Options> slow = Parse({"--baud", "50"});
+  ASSERT_TRUE(slow);
+  EXPECT_GE(slow->panel.frameGapMs, 2000u) << "ten characters of 200 ms each";
 }
 
 TEST(Options, BadInputNamesTheOption) {

@@ -37,11 +37,19 @@ timespec ToTimespec(uint64_t ns) {
   return timespec{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
 }
 
+// Paced bytes are handed on in batches of up to this span rather than one wake-up per
+// character; the last byte of a burst, the one a reply waits for, still goes on time.
+constexpr uint64_t kBatchNs = 1 * kNsPerMs;
+
 struct TimedByte {
   uint8_t byte;
   uint64_t dueNs;
   bool heard;  // input only: the line settings matched when it arrived
 };
+
+uint64_t BatchDue(const std::deque<TimedByte>& queue) {
+  return std::min(queue.back().dueNs, queue.front().dueNs + kBatchNs);
+}
 
 // One run of the transport: the paced queues and the host's presence.
 class Loop {
@@ -124,8 +132,8 @@ std::optional<RunEnd> Loop::ShouldEnd(uint64_t now) {
 
 uint64_t Loop::WaitNs(uint64_t now) const {
   uint64_t until = now + (host_ == Host::Gone ? kHangUpNapNs : kMaxWaitNs);
-  if (!input_.empty()) until = std::min(until, input_.front().dueNs);
-  if (!output_.empty() && !writeBlocked_) until = std::min(until, output_.front().dueNs);
+  if (!input_.empty()) until = std::min(until, BatchDue(input_));
+  if (!output_.empty() && !writeBlocked_) until = std::min(until, BatchDue(output_));
   if (const std::optional<int64_t> due = panel_.NextOutputMs()) {
     const int64_t aheadMs = std::max<int64_t>(0, *due - clock_.ProcessClock());
     until = std::min(until, now + static_cast<uint64_t>(aheadMs) * kNsPerMs);
