@@ -17,17 +17,20 @@ struct LineSettings {
 };
 
 // The host's settings as the far end of a Linux pseudo-terminal sees them: the kernel
-// keeps the speed, the stop-bit flag and the odd-parity flag but clears parity enable
-// and forces 8 data bits. So odd parity stands out, while none and even look alike.
+// keeps the speed, the stop-bit flag and the odd and stick parity flags but clears
+// parity enable and forces 8 data bits. So odd parity stands out, mark and space
+// parity show by their stick flag, while none and even look alike.
 struct VisibleLine {
   uint32_t baudRate = 0;
   bool oddParity = false;
+  bool stickParity = false;  // mark or space
   bool twoStopBits = false;
 };
 
 // Whether a panel at `own` hears a host whose settings look like `seen`.
 constexpr bool HearsLine(const VisibleLine& seen, const LineSettings& own) {
-  return seen.baudRate == own.baudRate && seen.oddParity == (own.parity == Parity::Odd) &&
+  return seen.baudRate == own.baudRate && !seen.stickParity &&
+         seen.oddParity == (own.parity == Parity::Odd) &&
          seen.twoStopBits == (own.stopBits != StopBits::One);
 }
 

@@ -17,14 +17,15 @@ TEST(LineSettings, HearsOnlyWhatAPseudoTerminalShows) {
     bool heard;
   };
   const Case cases[] = {
-      {{115200, true, false}, odd, true},
-      {{115200, false, false}, odd, false},
-      {{19200, true, false}, odd, false},
-      {{115200, true, true}, odd, false},
-      {{115200, false, false}, none, true},
-      {{115200, false, false}, even, true},  // none and even look alike
-      {{115200, true, false}, even, false},
-      {{9600, false, true}, {9600, 8, Parity::None, StopBits::Two}, true},
+      {{115200, true, false, false}, odd, true},
+      {{115200, false, false, false}, odd, false},
+      {{19200, true, false, false}, odd, false},
+      {{115200, true, false, true}, odd, false},
+      {{115200, false, false, false}, none, true},
+      {{115200, false, false, false}, even, true},  // none and even look alike
+      {{115200, true, false, false}, even, false},
+      {{115200, false, true, false}, none, false},  // space parity
+      {{9600, false, false, true}, {9600, 8, Parity::None, StopBits::Two}, true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(HearsLine(c.seen, c.own), c.heard)

@@ -26,6 +26,9 @@ class PanelCore final : public ByteStreamPeer {
   // sink may be null (nothing is written); log may be empty. Both must outlive the core.
   PanelCore(PanelConfig config, dravik::Clock& clock, RecordSink* sink = nullptr,
             EventLog log = {});
+  // The session refers to the core's own members.
+  PanelCore(const PanelCore&) = delete;
+  PanelCore& operator=(const PanelCore&) = delete;
 
   // Whether the host's line settings equal the panel's. While they differ every byte
   // arrives as noise and is dropped. A stream without line settings leaves it true.

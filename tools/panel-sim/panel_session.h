@@ -29,6 +29,8 @@ class PanelSession {
  public:
   PanelSession(const PanelConfig& config, RecordSink* sink, const EventLog& log, PanelStats& stats)
       : config_(config), sink_(sink), log_(log), stats_(stats) {}
+  PanelSession(const PanelSession&) = delete;
+  PanelSession& operator=(const PanelSession&) = delete;
 
   Reply OnFrame(const Request& request);
   Reply OnRecord(std::string_view record, bool overlong);

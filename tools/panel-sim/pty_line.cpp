@@ -11,7 +11,8 @@ std::optional<VisibleLine> ReadVisibleLine(int masterFd) {
   if (ioctl(masterFd, TCGETS2, &settings) != 0) return std::nullopt;
   VisibleLine line;
   line.baudRate = settings.c_ospeed;
-  line.oddParity = (settings.c_cflag & PARODD) != 0;
+  line.stickParity = (settings.c_cflag & CMSPAR) != 0;
+  line.oddParity = (settings.c_cflag & PARODD) != 0 && !line.stickParity;
   line.twoStopBits = (settings.c_cflag & CSTOPB) != 0;
   return line;
 }
@@ -23,7 +24,7 @@ bool SetRawLine(int masterFd) {
                                              ICRNL | IXON | IXOFF);
   settings.c_oflag &= ~static_cast<tcflag_t>(OPOST);
   settings.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CBAUD);
+  settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CBAUD);
   settings.c_cflag |= CS8 | CREAD | CLOCAL | B9600;
   settings.c_ispeed = settings.c_ospeed = 9600;
   settings.c_cc[VMIN] = 1;

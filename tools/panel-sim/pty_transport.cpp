@@ -177,8 +177,9 @@ bool Loop::ReadInput(uint64_t now) {
   uint8_t buffer[kChunk];
   const ssize_t count = read(master_, buffer, sizeof buffer);
   if (count < 0) {
-    if (errno == EIO) SeeHost(true);
-    return errno == EAGAIN || errno == EINTR || errno == EIO;
+    const int error = errno;
+    if (error == EIO) SeeHost(true);
+    return error == EAGAIN || error == EINTR || error == EIO;
   }
   if (count == 0) return true;
   if (host_ == Host::NotYet) {
@@ -228,12 +229,13 @@ bool Loop::WriteOutput(uint64_t now) {
     }
     const ssize_t written = write(master_, buffer, count);
     if (written < 0) {
-      if (errno == EAGAIN) {
+      const int error = errno;
+      if (error == EAGAIN) {
         writeBlocked_ = true;
-      } else if (errno == EIO) {
+      } else if (error == EIO) {
         SeeHost(true);
-      } else if (errno != EINTR) {
-        Log(std::string("write to the line failed: ") + std::strerror(errno));
+      } else if (error != EINTR) {
+        Log(std::string("write to the line failed: ") + std::strerror(error));
         return false;
       }
       continue;
