@@ -76,7 +76,10 @@ bool DownloadEngine::RunPhase2(uint32_t& s) {
   m_window.SetItemText(kStatusLineId, LoadString(IDS_TRANSFERRING));
   std::vector<uint8_t> block;
   uint32_t length = 0;
-  if (!ReadNextBlock(block, length)) {
+  // When update mode failed, block 1 was never read; reading on from there would
+  // send it as block 2, and block 2 as the first binary block.
+  const bool readable = m_package.BlocksRead() > 0 || ReadNextBlock(block, length);
+  if (!readable || !ReadNextBlock(block, length)) {
     // Nothing of block 2 has gone out: the restart brings the panel back.
     RequestRestart();
     ClosePort();

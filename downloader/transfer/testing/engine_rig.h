@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,6 +20,11 @@
 #include "downloader/transfer/packet_plan.h"
 
 namespace dravik {
+
+// Boxes in failure messages as they read on the screen.
+inline void PrintTo(const BoxRecord& box, std::ostream* out) {
+  *out << '"' << box.text << '"' << (box.icon == BoxIcon::Information ? " (information)" : "");
+}
 
 // One S1 record line: count, 16-bit address, data, checksum.
 inline std::string SRecord(int type, uint16_t address, const Bytes& data) {
@@ -193,8 +199,9 @@ struct EngineRig : LinkRig<DownloadEngine> {
     }
     return results;
   }
+  // The first mismatch, cut to a readable length (a packet is 2048 bytes).
   std::string FirstProblem() const {
-    return port.Problems().empty() ? std::string() : port.Problems().front();
+    return port.Problems().empty() ? std::string() : port.Problems().front().substr(0, 160);
   }
 };
 
