@@ -8,7 +8,7 @@ namespace dravik {
 
 CDownloadDlg::CDownloadDlg(FrontEnd& frontEnd, DownloadDialogServices& services)
     : CDialog(frontEnd, kDownloadDialog),
-      DownloadLink(services.ports, services.clock, AsWindow()),
+      DownloadEngine(services.ports, services.clock, AsWindow(), services.packageFolder),
       m_hIcon(IDR_MAINFRAME),
       services_(services) {
   m_bAbort = false;
@@ -36,10 +36,6 @@ intptr_t CDownloadDlg::WindowProc(uint32_t message, uintptr_t wParam, intptr_t l
     return 0;
   }
   return CDialog::WindowProc(message, wParam, lParam);
-}
-
-void CDownloadDlg::RunDownload() {
-  EndDialog(IDCANCEL);
 }
 
 // Only asks; the download sequence honours m_bAbort at its next checkpoint and ends

@@ -1,16 +1,16 @@
 #pragma once
 // The download dialog: the one window of a download and the home of the download
-// itself. The dialog side lives here: the settings loaded as it opens, the posted
-// start message that runs the download once the dialog is up, the Cancel question
-// that only sets m_bAbort, the About box from the system menu, and help on F1.
+// itself, which it inherits from the transfer engine. The dialog side lives here: the settings
+// loaded as it opens, the posted start message that runs the download once the dialog is up, the
+// Cancel question that only sets m_bAbort, the About box from the system menu, and help on F1.
 
 #include <cstdint>
 #include <string>
 
-#include "downloader/link/download_link.h"
 #include "downloader/platform/byte_port.h"
 #include "downloader/platform/clock.h"
 #include "downloader/platform/profile.h"
+#include "downloader/transfer/download_engine.h"
 #include "downloader/ui/dialog.h"
 #include "downloader/ui/help.h"
 
@@ -22,24 +22,19 @@ struct DownloadDialogServices {
   Clock& clock;
   Profile& profile;  // the program's Dravik.ini
   HelpServices& help;
-  std::string helpPath;  // the application's m_strHelpPath
+  std::string helpPath;       // the application's m_strHelpPath
+  std::string packageFolder;  // where data.dvx lies: the program's own folder
 };
 
-class CDownloadDlg : public CDialog, public DownloadLink {
+class CDownloadDlg : public CDialog, public DownloadEngine {
  public:
   CDownloadDlg(FrontEnd& frontEnd, DownloadDialogServices& services);
 
-  // The transfer's pump (DownloadLink's, over this dialog's Window), not the dialog's.
-  using DownloadLink::PumpMessages;
+  // The transfer's pump (the link's, over this dialog's Window), not the dialog's.
+  using DownloadEngine::PumpMessages;
 
   // The WM_HELP handler: opens the help file.
   void ShowHelp();
-
-  // The download sequence, run inside the posted start message.
-  // TO CONNECT: this hook stands in for the transfer engine's RunDownload until the
-  // engine is on main; the dialog will then derive from the engine instead of
-  // DownloadLink and this declaration goes. Until then it ends the dialog at once.
-  virtual void RunDownload();
 
   uint16_t m_hIcon;
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "downloader/platform/scratch_dir.h"
 #include "downloader/ui/testing/fake_front_end.h"
 #include "downloader/ui/testing/memory_registry.h"
 #include "downloader/ui/testing/recording_profile.h"
@@ -26,21 +27,21 @@ class FakeViewer final : public HelpViewer {
   std::vector<std::string> opened;
 };
 
-// The download dialog with a stand-in for the download: it records what it finds
-// when it starts and then runs the test's body, as the sequence would, with the
-// message pump available.
+// The download dialog with a stand-in for the download when the test gives one: it
+// runs the test's body in the start message, as the sequence would, with the
+// message pump available, then ends the dialog.
 class ProbeDownloadDlg : public CDownloadDlg {
  public:
   using CDownloadDlg::CDownloadDlg;
-  void RunDownload() override {
-    starts.push_back(frontEnd_log_size());
-    if (body) body(*this);
-    EndDialog(IDCANCEL);
-  }
-  size_t frontEnd_log_size() { return static_cast<FakeFrontEnd&>(frontEnd()).log().size(); }
-
   std::function<void(ProbeDownloadDlg&)> body;
-  std::vector<size_t> starts;  // the front end's log length at each start
+
+ protected:
+  intptr_t WindowProc(uint32_t message, uintptr_t wParam, intptr_t lParam) override {
+    if (message != WM_APP || !body) return CDownloadDlg::WindowProc(message, wParam, lParam);
+    body(*this);
+    EndDialog(IDCANCEL);
+    return 0;
+  }
 };
 
 class DownloadDialog : public ::testing::Test {
@@ -52,7 +53,9 @@ class DownloadDialog : public ::testing::Test {
   MemoryRegistry registry;
   FakeViewer viewer;
   HelpServices help{registry, viewer, clock, CurrentOsVersion()};
-  DownloadDialogServices services{ports, clock, profile, help, "/srv/kelvane/Dravik_e.chm"};
+  ScratchDir folder;  // the program's folder, without a package
+  DownloadDialogServices services{ports,        clock, profile, help, "/srv/kelvane/Dravik_e.chm",
+                                  folder.path()};
   ProbeDownloadDlg dialog{front, services};
 };
 
@@ -63,7 +66,7 @@ TEST_F(DownloadDialog, ConstructionStartsWithoutAbortAndWithTheIcon) {
   EXPECT_EQ(dialog.m_hComm, nullptr);
 }
 
-TEST_F(DownloadDialog, OpensWithItsTextsSettingsAndAboutItemThenStartsTheDownloadOnce) {
+TEST_F(DownloadDialog, OpensWithItsTextsSettingsAndAboutItem) {
   profile.Put("TransEnvironment", "BaudRate", "115200");
   profile.Put("TransEnvironment", "Parity", "2");
   profile.Put("TransEnvironment", "RetryCount", "10");
@@ -78,8 +81,6 @@ TEST_F(DownloadDialog, OpensWithItsTextsSettingsAndAboutItemThenStartsTheDownloa
   };
   EXPECT_EQ(dialog.DoModal(), IDCANCEL);
 
-  // Started by the posted message, after the dialog was shown, and only once.
-  ASSERT_EQ(dialog.starts, std::vector<size_t>{1});
   EXPECT_EQ(front.log().front(), "show 102");
   EXPECT_EQ(status, "Transferring");
   EXPECT_EQ(warning, "Warning: Don't cut off the power supply.");
@@ -93,6 +94,14 @@ TEST_F(DownloadDialog, OpensWithItsTextsSettingsAndAboutItemThenStartsTheDownloa
 
   const TransEnvironment expected{3, 115200, 8, 0, 2, 3, 5000};
   EXPECT_EQ(dialog.m_env, expected);
+}
+
+TEST_F(DownloadDialog, TheStartMessageRunsTheDownloadOnceTheDialogIsShown) {
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+  EXPECT_EQ(front.log(),
+            (std::vector<std::string>{
+                "show 102", "box exclamation ok: Cannot find transfered data (data.dvx) -> ok",
+                "close 102 cancel"}));
 }
 
 TEST_F(DownloadDialog, CancelAsksAndNoKeepsTheTransferGoing) {

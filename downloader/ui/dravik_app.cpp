@@ -26,6 +26,12 @@ std::unique_ptr<CDownloadDlg> CDravikApp::NewDownloadDialog(DownloadDialogServic
   return std::make_unique<CDownloadDlg>(services_.frontEnd, services);
 }
 
+std::string CDravikApp::ProgramFolder() const {
+  const std::string& path = services_.executablePath;
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
 bool CDravikApp::InitInstance() {
   m_pszProfileName = ProfilePathFor(services_.executablePath);
   profile_ = services_.openProfile(m_pszProfileName);
@@ -34,7 +40,7 @@ bool CDravikApp::InitInstance() {
 
   HelpServices help{services_.registry, services_.helpViewer, services_.clock, services_.os};
   DownloadDialogServices downloadServices{services_.ports, services_.clock, *profile_, help,
-                                          m_strHelpPath};
+                                          m_strHelpPath,   ProgramFolder()};
   std::unique_ptr<CDownloadDlg> download = NewDownloadDialog(downloadServices);
   CPortSelectDlg portSelect(services_.frontEnd, services_.registry);
   if (portSelect.DoModal() == IDOK) {

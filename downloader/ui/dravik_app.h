@@ -53,6 +53,10 @@ class CDravikApp {
   virtual std::unique_ptr<CDownloadDlg> NewDownloadDialog(DownloadDialogServices& services);
 
  private:
+  // The executable's folder with its separator, where data.dvx lies; empty when the
+  // executable's path is not known.
+  std::string ProgramFolder() const;
+
   AppServices& services_;
   std::unique_ptr<Profile> profile_;
 };
