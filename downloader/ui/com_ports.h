@@ -5,11 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "downloader/platform/dos_devices.h"  // kSerialCommKey
 #include "downloader/platform/registry.h"
 
 namespace dravik {
-
-inline constexpr char kSerialCommKey[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
 // Fills ports with "COM1" to "COM256" in ascending number order, one entry for
 // every registered text value that names that port in any case (so a port

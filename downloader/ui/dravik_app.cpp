@@ -43,10 +43,11 @@ bool CDravikApp::InitInstance() {
                                           m_strHelpPath,   ProgramFolder()};
   std::unique_ptr<CDownloadDlg> download = NewDownloadDialog(downloadServices);
   CPortSelectDlg portSelect(services_.frontEnd, services_.registry);
+  m_nExitCode = 2;
   if (portSelect.DoModal() == IDOK) {
     m_pMainWnd = download.get();
     download->m_env.PortNumber = portSelect.m_nPort;
-    download->DoModal();
+    m_nExitCode = download->DoModal() == IDOK ? 0 : 1;
   }
   m_pMainWnd = nullptr;
   return false;

@@ -39,6 +39,11 @@ class CDravikApp {
   // The start-up sequence; false in every case, so the program then ends.
   bool InitInstance();
 
+  // The program's exit status after InitInstance, for scripts: 0 when the
+  // download dialog ended with OK (a complete transfer), 1 when it ended otherwise,
+  // 2 when the port dialog was cancelled. The start-up itself never looks at it.
+  int ExitCode() const { return m_nExitCode; }
+
   int EnumerateComPorts(std::vector<std::string>& ports);
   int GetLanguageIndex();
   void LocateHelpFile();
@@ -47,6 +52,7 @@ class CDravikApp {
   std::string m_strHelpPath;
   std::string m_pszProfileName;
   CDialog* m_pMainWnd = nullptr;
+  int m_nExitCode = 2;
 
  protected:
   // Constructs the download dialog; a test may put a probe in its place.

@@ -130,6 +130,7 @@ TEST_F(StartUp, CancellingThePortDialogEndsWithoutTheDownloadOrItsSettings) {
   EXPECT_TRUE(Lines("set ").empty());
   EXPECT_EQ(log.back(), "close 130 cancel");
   EXPECT_EQ(app.m_pMainWnd, nullptr);
+  EXPECT_EQ(app.ExitCode(), 2);
 }
 
 TEST_F(StartUp, OkRunsOneDownloadDialogOnTheChosenPortAfterConstructingBothDialogs) {
@@ -152,6 +153,7 @@ TEST_F(StartUp, OkRunsOneDownloadDialogOnTheChosenPortAfterConstructingBothDialo
   EXPECT_EQ(log.back(), "close 102 ok");
   EXPECT_EQ(registry.QueryValue(kDravikKey, "TransPort"), RegValue::Dword("TransPort", 3));
   EXPECT_EQ(app.m_pMainWnd, nullptr);
+  EXPECT_EQ(app.ExitCode(), 0);
 }
 
 }  // namespace

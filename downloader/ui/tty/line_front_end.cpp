@@ -55,6 +55,11 @@ std::optional<std::string> ControlLine(const DialogState& dialog, const ControlS
   return std::nullopt;
 }
 
+// An answer as the log shows it: an empty line is Enter.
+std::string Shown(const std::string& line) {
+  return TrimBlanks(line).empty() ? "<enter>" : line;
+}
+
 }  // namespace
 
 void LineFrontEnd::Print(const std::string& line) {
@@ -135,7 +140,7 @@ InputEvent LineFrontEnd::WaitForInput(DialogState& dialog) {
       Print("unknown answer: " + *line);
       continue;
     }
-    Print(typed ? std::string("answer: text entered") : "answer: " + *line);
+    Print(typed ? std::string("answer: text entered") : "answer: " + Shown(*line));
     if (answer.kind == DialogAnswer::Kind::Event) return answer.event;
   }
 }
@@ -144,7 +149,7 @@ std::optional<InputEvent> LineFrontEnd::PollInput(DialogState& dialog) {
   const auto line = PeekLine(false);
   if (!line || !IsPumpAnswer(dialog, *line)) return std::nullopt;
   PopLine();
-  Print("answer: " + *line);
+  Print("answer: " + Shown(*line));
   const DialogAnswer answer = ParseDialogAnswer(dialog, *line);
   if (answer.kind != DialogAnswer::Kind::Event) return std::nullopt;
   return answer.event;
