@@ -12,16 +12,34 @@ DialogState::DialogState(const DialogResource& resource) : resource_(&resource) 
   }
 }
 
-ControlState* DialogState::Find(int controlId) {
+namespace {
+// The control of a dialog's controls with this id, const or not.
+template <typename Controls>
+auto FindIn(Controls& controls, int controlId) -> decltype(&controls.front()) {
   if (controlId == IDC_STATIC) return nullptr;
-  for (auto& control : controls_) {
+  for (auto& control : controls) {
     if (control.id() == controlId) return &control;
   }
   return nullptr;
 }
 
+template <typename Controls>
+auto FindComboIn(Controls& controls, int controlId) -> decltype(&controls.front()) {
+  auto* control = FindIn(controls, controlId);
+  return control != nullptr && control->resource->kind == ControlKind::ComboBox ? control : nullptr;
+}
+
+bool InRange(const ControlState& combo, int index) {
+  return index >= 0 && static_cast<size_t>(index) < combo.items.size();
+}
+}  // namespace
+
+ControlState* DialogState::Find(int controlId) {
+  return FindIn(controls_, controlId);
+}
+
 const ControlState* DialogState::Find(int controlId) const {
-  return const_cast<DialogState*>(this)->Find(controlId);
+  return FindIn(controls_, controlId);
 }
 
 void DialogState::SetText(int controlId, std::string_view text) {
@@ -55,19 +73,8 @@ void DialogState::Show(int controlId, bool shown) {
   Changed(controlId);
 }
 
-namespace {
-ControlState* FindCombo(DialogState& dialog, int controlId) {
-  ControlState* control = dialog.Find(controlId);
-  return control != nullptr && control->resource->kind == ControlKind::ComboBox ? control : nullptr;
-}
-
-bool InRange(const ControlState& combo, int index) {
-  return index >= 0 && static_cast<size_t>(index) < combo.items.size();
-}
-}  // namespace
-
 int DialogState::ComboInsert(int controlId, int index, std::string_view text) {
-  ControlState* combo = FindCombo(*this, controlId);
+  ControlState* combo = FindComboIn(controls_, controlId);
   if (combo == nullptr) return CB_ERR;
   const int size = static_cast<int>(combo->items.size());
   if (index == -1) index = size;
@@ -79,7 +86,7 @@ int DialogState::ComboInsert(int controlId, int index, std::string_view text) {
 }
 
 int DialogState::ComboSetSelection(int controlId, int index) {
-  ControlState* combo = FindCombo(*this, controlId);
+  ControlState* combo = FindComboIn(controls_, controlId);
   if (combo == nullptr) return CB_ERR;
   combo->selection = InRange(*combo, index) ? index : CB_ERR;
   Changed(controlId);
@@ -87,19 +94,19 @@ int DialogState::ComboSetSelection(int controlId, int index) {
 }
 
 int DialogState::ComboSelection(int controlId) const {
-  const ControlState* combo = FindCombo(const_cast<DialogState&>(*this), controlId);
+  const ControlState* combo = FindComboIn(controls_, controlId);
   return combo != nullptr ? combo->selection : CB_ERR;
 }
 
 int DialogState::ComboSetData(int controlId, int index, intptr_t data) {
-  ControlState* combo = FindCombo(*this, controlId);
+  ControlState* combo = FindComboIn(controls_, controlId);
   if (combo == nullptr || !InRange(*combo, index)) return CB_ERR;
   combo->items[static_cast<size_t>(index)].data = data;
   return 0;
 }
 
 intptr_t DialogState::ComboData(int controlId, int index) const {
-  const ControlState* combo = FindCombo(const_cast<DialogState&>(*this), controlId);
+  const ControlState* combo = FindComboIn(controls_, controlId);
   if (combo == nullptr || !InRange(*combo, index)) return CB_ERR;
   return combo->items[static_cast<size_t>(index)].data;
 }

@@ -192,9 +192,8 @@ TEST_F(Dravik, DownloadsThroughAPipeOfAnswers) {
   EXPECT_EQ(dravik.Wait(5s), 0) << output;
   EXPECT_NE(output.find("ports: *COM1"), std::string::npos) << output;
   EXPECT_NE(output.find("overall: 50%"), std::string::npos) << output;
-  EXPECT_NE(
-      output.find("box information: Transfer complete. [OK]\nanswer: ok\nend download: ok"),
-      std::string::npos)
+  EXPECT_NE(output.find("box information: Transfer complete. [OK]\nanswer: ok\nend download: ok"),
+            std::string::npos)
       << output;
   ExpectReceivedPackage();
   EXPECT_NE(dir.Read("prefix/system.reg").find("\"TransPort\"=dword:00000001"), std::string::npos);

@@ -51,9 +51,9 @@ class FrontEnd {
   // controlId 0 means the dialog as a whole. Redraw from the state.
   virtual void ControlChanged(DialogState& dialog, int controlId) = 0;
 
-  // Blocks until the user acts on the top dialog. A front end with no more input
-  // ever (end of a script) answers with the default button, or IDCANCEL when the
-  // dialog has none.
+  // Blocks until the user acts on the top dialog. When no input can ever come (the
+  // end of a script, a hung-up terminal) it answers so that the dialog can end: the
+  // default button, or IDCANCEL.
   virtual InputEvent WaitForInput(DialogState& dialog) = 0;
 
   // Input already waiting for the top dialog, without blocking; nullopt when none.
