@@ -9,7 +9,8 @@
 namespace dravik {
 
 TerminalFrontEnd::TerminalFrontEnd(int inFd, int outFd, std::ostream& out)
-    : lineMode_(isatty(inFd) == 0) {
+    // A screen needs a terminal both ways; output into a file or a pipe gets lines.
+    : lineMode_(isatty(inFd) == 0 || isatty(outFd) == 0) {
   if (lineMode_) {
     frontEnd_ = std::make_unique<LineFrontEnd>(inFd, out);
     return;

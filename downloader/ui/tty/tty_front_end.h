@@ -1,6 +1,6 @@
 #pragma once
-// The terminal front end: drawn screens and keys when standard input is a
-// terminal, lines when it is not (a pipe or a file: scripts and tests).
+// The terminal front end: drawn screens and keys when standard input and output
+// are a terminal, lines otherwise (a pipe or a file: scripts, tests, logs).
 
 #include <memory>
 #include <ostream>
