@@ -87,6 +87,15 @@ int main(int argc, char** argv) {
   std::printf(
       "protocol ceiling   %.2f %% (2040 payload bytes per 2048-byte frame and 9-byte reply)\n",
       2040.0 / (2048.0 + 9.0) * 100.0);
+  // What the line needs for these packets: every frame and its 9-byte reply.
+  const double wireCharacters = static_cast<double>(meter.payloadBytes + meter.packets * (8 + 9) +
+                                                    2 * options.binarySizes.size());
+  const double lineSeconds = wireCharacters * kBitsPerCharacter / kBaudRate;
+  std::printf(
+      "turnaround         %.3f ms a packet beyond the line time, of which %.3f ms in the "
+      "downloader\n",
+      (seconds - lineSeconds) * 1e3 / static_cast<double>(meter.packets),
+      static_cast<double>(meter.hostTurnaroundNs) / 1e6 / static_cast<double>(meter.packets - 1));
   std::printf("downloader CPU     %.3f s in the binary phase, %.3f s per MiB; %.3f s whole run\n",
               cpu, cpu / mib, cpuRun);
   std::printf("target %.0f %%      %s\n", kTarget * 100.0, fraction >= kTarget ? "met" : "MISSED");

@@ -62,10 +62,13 @@ void BinaryPhaseMeter::OnWrite(const uint8_t* data, uint32_t count) {
   if (static_cast<uint32_t>(length) != count) return;
   const bool packet = data[kCommandOffset] == kDataPacketCode;
   if (packet && !ended) {
+    const int64_t now = SteadyNs();
     if (!started) {
       started = true;
-      startNs = SteadyNs();
+      startNs = now;
       startCpuNs = ThreadCpuNs();
+    } else {
+      hostTurnaroundNs += now - lastReadNs;
     }
     // A block's packets count down to 1, and its first one carries 00 01 before
     // its data.
@@ -80,6 +83,10 @@ void BinaryPhaseMeter::OnWrite(const uint8_t* data, uint32_t count) {
     endNs = SteadyNs();
     endCpuNs = ThreadCpuNs();
   }
+}
+
+void BinaryPhaseMeter::OnRead() {
+  if (started && !ended) lastReadNs = SteadyNs();
 }
 
 // Hands out the real ports, each wrapped so that the meter sees the writes.
@@ -107,7 +114,11 @@ class DownloaderOnPort::MeteredOpener final : public PortOpener {
       meter_.OnWrite(data, count);
       return port_->Write(data, count, written);
     }
-    bool ReadByte(uint8_t& byte, uint32_t& got) override { return port_->ReadByte(byte, got); }
+    bool ReadByte(uint8_t& byte, uint32_t& got) override {
+      const bool ok = port_->ReadByte(byte, got);
+      if (got == 1) meter_.OnRead();
+      return ok;
+    }
 
    private:
     std::unique_ptr<BytePort> port_;

@@ -80,9 +80,15 @@ struct BinaryPhaseMeter {
   uint64_t payloadBytes = 0;
   uint64_t packets = 0;
   uint32_t packetsLeft = 0;  // of the block being sent
+  // The downloader's own share of the turnaround: from the last byte of a reply
+  // read to the next packet written, summed over the packets after the first.
+  int64_t lastReadNs = 0;
+  int64_t hostTurnaroundNs = 0;
 
   // Sees every request the downloader writes, whole or in parts.
   void OnWrite(const uint8_t* data, uint32_t count);
+  // Sees every byte the downloader reads.
+  void OnRead();
 };
 
 // The downloader side: a prefix whose COM3 is the device, the package in a folder of
