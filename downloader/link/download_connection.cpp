@@ -167,7 +167,7 @@ int DownloadConnection::SearchLineSettings(MachineInfo& info) {
 }
 
 void DownloadConnection::StepOverallProgress() {
-  m_window.SendProgress(kOverallProgressBarId, PBM_STEPIT, 0, 0);
+  m_window.SendProgress(IDC_OVERALL_BAR, PBM_STEPIT, 0, 0);
 }
 
 }  // namespace dravik

@@ -8,12 +8,9 @@
 
 #include "downloader/link/download_link.h"
 #include "downloader/link/machine_types.h"
+#include "downloader/resources/dialogs.h"
 
 namespace dravik {
-
-// The overall progress bar of the download dialog: the connection steps it once
-// before its identification and before each probe of the search.
-inline constexpr int kOverallProgressBarId = 1007;
 
 // While probing, one attempt per request and about a second per byte.
 inline constexpr uint8_t kProbeRetryCount = 0;
@@ -71,7 +68,8 @@ class DownloadConnection : public DownloadLink {
   bool CheckMachineType(const MachineInfo& info);
 
  protected:
-  // PBM_STEPIT on the overall bar.
+  // PBM_STEPIT on the overall bar (IDC_OVERALL_BAR), once before the identification
+  // and before each probe of the search.
   void StepOverallProgress();
 
  private:

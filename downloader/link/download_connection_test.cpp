@@ -24,7 +24,7 @@ Bytes IdentifyReply(uint8_t type, uint8_t version) {
 int CountSteps(const RecorderWindow& window) {
   int steps = 0;
   for (const WindowEvent& e : window.Events()) {
-    if (e.kind == WindowEvent::Kind::Progress && e.controlId == kOverallProgressBarId &&
+    if (e.kind == WindowEvent::Kind::Progress && e.controlId == IDC_OVERALL_BAR &&
         e.message == PBM_STEPIT) {
       ++steps;
     }

@@ -49,7 +49,7 @@ int DownloadEngine::SendBinaryBlock(const uint8_t* data, uint32_t length) {
       const RetryDecision decision = DecideRetry(r, status, attempt);
       if (decision == RetryDecision::Done) {
         status = 0;
-        SetProgress(kBlockBarId, kBlockPercentId, static_cast<int>(a / packets));
+        SetProgress(IDC_STEP_BAR, IDC_STEP_PERCENT, static_cast<int>(a / packets));
         --number;
         sent += size;
         continue;

@@ -47,7 +47,7 @@ TEST(SendBinaryBlock, PacketPlanFramesAndBar) {
     }
     EXPECT_EQ(at, rig.port.Written().size());
     EXPECT_EQ(ToHex(&rig.port.Written()[7], 2), "00 01");
-    EXPECT_EQ(rig.TextsOf(kBlockPercentId), c.bar);
+    EXPECT_EQ(rig.TextsOf(IDC_STEP_PERCENT), c.bar);
     EXPECT_TRUE(rig.window.Boxes().empty());
   }
 }
@@ -64,7 +64,7 @@ TEST(SendBinaryBlock, TimeOutOnPacketTwoReidentifiesAndStartsTheBlockOver) {
   EXPECT_EQ(Send(rig, block), 0);
   EXPECT_TRUE(rig.port.ScriptDone());
   EXPECT_EQ(rig.FirstProblem(), "");
-  EXPECT_EQ(rig.TextsOf(kBlockPercentId),
+  EXPECT_EQ(rig.TextsOf(IDC_STEP_PERCENT),
             (std::vector<std::string>{"  0%", " 33%", "  0%", " 33%", " 66%", " 100%"}));
   EXPECT_TRUE(rig.window.Boxes().empty());
 }

@@ -1,20 +1,14 @@
 #pragma once
-// The controls of the download dialog that the download sequence drives, and the
-// text of their percentage labels.
+// How the download sequence drives the controls of the download dialog: the two
+// bars (IDC_OVERALL_BAR for phases and blocks, IDC_STEP_BAR within the block being
+// sent), their percentage labels, and the two status lines.
 
 #include <cstdio>
 #include <string>
 
-#include "downloader/link/download_connection.h"
+#include "downloader/resources/dialogs.h"
 
 namespace dravik {
-
-inline constexpr int kStatusLineId = 1003;   // first status line
-inline constexpr int kWarningLineId = 1004;  // second status line
-inline constexpr int kOverallPercentId = 1006;
-inline constexpr int kOverallBarId = kOverallProgressBarId;  // 1007: phases and blocks
-inline constexpr int kBlockBarId = 1008;                     // progress within the block being sent
-inline constexpr int kBlockPercentId = 1009;
 
 inline constexpr int kProgressMaximum = 100;
 // Both bars start in steps of 11, so that the first identification and the eight

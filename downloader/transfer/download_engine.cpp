@@ -38,8 +38,8 @@ bool DownloadEngine::ReadNextBlock(std::vector<uint8_t>& data, uint32_t& length)
 }
 
 void DownloadEngine::ResetBlockProgress() {
-  m_window.SendProgress(kBlockBarId, PBM_SETPOS, 0, 0);
-  m_window.SetItemText(kBlockPercentId, kZeroPercent);
+  m_window.SendProgress(IDC_STEP_BAR, PBM_SETPOS, 0, 0);
+  m_window.SetItemText(IDC_STEP_PERCENT, kZeroPercent);
 }
 
 void DownloadEngine::SetProgress(int barId, int percentId, int position) {

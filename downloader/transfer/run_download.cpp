@@ -23,27 +23,27 @@ void DownloadEngine::RunDownload() {
 }
 
 bool DownloadEngine::PreparePhase() {
-  for (const int bar : {kOverallBarId, kBlockBarId}) {
+  for (const int bar : {IDC_OVERALL_BAR, IDC_STEP_BAR}) {
     m_window.ShowItem(bar, true);
     m_window.SendProgress(bar, PBM_SETRANGE, 0, intptr_t{kProgressMaximum} << 16);
     m_window.SendProgress(bar, PBM_SETSTEP, kConnectingStep, 0);
     m_window.SendProgress(bar, PBM_SETPOS, 0, 0);
   }
-  m_window.SetItemText(kOverallPercentId, "");
-  m_window.SetItemText(kBlockPercentId, "");
-  m_window.SetItemText(kStatusLineId, LoadString(IDS_CONNECTING));
-  m_window.SetItemText(kWarningLineId, LoadString(IDS_POWER_WARNING));
+  m_window.SetItemText(IDC_OVERALL_PERCENT, "");
+  m_window.SetItemText(IDC_STEP_PERCENT, "");
+  m_window.SetItemText(IDC_STATUS, LoadString(IDS_CONNECTING));
+  m_window.SetItemText(IDC_WARNING, LoadString(IDS_POWER_WARNING));
   m_window.BeginWaitCursor();
   m_bWaitCursor = true;
 
   if (!ConnectOrReport()) return false;
-  for (const auto& [bar, percent] :
-       {std::pair{kOverallBarId, kOverallPercentId}, std::pair{kBlockBarId, kBlockPercentId}}) {
+  for (const auto& [bar, percent] : {std::pair{IDC_OVERALL_BAR, IDC_OVERALL_PERCENT},
+                                     std::pair{IDC_STEP_BAR, IDC_STEP_PERCENT}}) {
     m_window.SetItemText(percent, kZeroPercent);
     m_window.SendProgress(bar, PBM_SETSTEP, 1, 0);
     m_window.SendProgress(bar, PBM_SETPOS, 0, 0);
   }
-  m_window.SetItemText(kStatusLineId, LoadString(IDS_TRANSFERRING));
+  m_window.SetItemText(IDC_STATUS, LoadString(IDS_TRANSFERRING));
   return true;
 }
 
@@ -73,7 +73,7 @@ bool DownloadEngine::RunPhase1() {
 
 bool DownloadEngine::RunPhase2(uint32_t& s) {
   if (!ConnectOrReport()) return false;
-  m_window.SetItemText(kStatusLineId, LoadString(IDS_TRANSFERRING));
+  m_window.SetItemText(IDC_STATUS, LoadString(IDS_TRANSFERRING));
   std::vector<uint8_t> block;
   uint32_t length = 0;
   // When update mode failed, block 1 was never read; reading on from there would
@@ -127,10 +127,10 @@ bool DownloadEngine::RunPhase3(uint32_t& s) {
 }
 
 void DownloadEngine::Complete(uint32_t& s) {
-  m_window.SendProgress(kOverallBarId, PBM_SETPOS, kProgressMaximum, 0);
-  m_window.SetItemText(kOverallPercentId, kFullPercent);
-  m_window.SendProgress(kBlockBarId, PBM_SETPOS, kProgressMaximum, 0);
-  m_window.SetItemText(kBlockPercentId, kFullPercent);
+  m_window.SendProgress(IDC_OVERALL_BAR, PBM_SETPOS, kProgressMaximum, 0);
+  m_window.SetItemText(IDC_OVERALL_PERCENT, kFullPercent);
+  m_window.SendProgress(IDC_STEP_BAR, PBM_SETPOS, kProgressMaximum, 0);
+  m_window.SetItemText(IDC_STEP_PERCENT, kFullPercent);
   PumpMessages();
   RequestRestartAndWait(s);
   ClosePort();
@@ -167,7 +167,7 @@ void DownloadEngine::EndCancelled() {
 
 void DownloadEngine::SetOverallProgress(uint64_t hundredths) {
   const uint64_t steps = uint64_t{BlockCount()} + 2;
-  SetProgress(kOverallBarId, kOverallPercentId, static_cast<int>(hundredths / steps));
+  SetProgress(IDC_OVERALL_BAR, IDC_OVERALL_PERCENT, static_cast<int>(hundredths / steps));
 }
 
 }  // namespace dravik

@@ -86,13 +86,13 @@ TEST(RunDownload, WholeDownloadWithProgress) {
     rig.panel.WholeDownload(kType, blocks);
     rig.link.RunDownload();
     ExpectEnded(rig, IDOK, {kComplete});
-    EXPECT_EQ(rig.TextsOf(kOverallPercentId), c.overall);
-    EXPECT_EQ(rig.window.Progress(kOverallBarId).Position(), 100);
-    EXPECT_EQ(rig.window.Progress(kBlockBarId).Position(), 100);
-    EXPECT_EQ(rig.TextsOf(kBlockPercentId).back(), "100%");
-    EXPECT_EQ(rig.TextsOf(kStatusLineId),
+    EXPECT_EQ(rig.TextsOf(IDC_OVERALL_PERCENT), c.overall);
+    EXPECT_EQ(rig.window.Progress(IDC_OVERALL_BAR).Position(), 100);
+    EXPECT_EQ(rig.window.Progress(IDC_STEP_BAR).Position(), 100);
+    EXPECT_EQ(rig.TextsOf(IDC_STEP_PERCENT).back(), "100%");
+    EXPECT_EQ(rig.TextsOf(IDC_STATUS),
               (std::vector<std::string>{"Connecting", "Transferring", "Transferring"}));
-    EXPECT_EQ(rig.TextsOf(kWarningLineId),
+    EXPECT_EQ(rig.TextsOf(IDC_WARNING),
               std::vector<std::string>{"Warning: Don't cut off the power supply."});
   }
 }
@@ -103,8 +103,8 @@ TEST(RunDownload, BarsArePreparedForConnectingThenForTransferring) {
   rig.panel.Silent(0x12).Times(ScriptStep::kForever);
   rig.link.RunDownload();
   // The first identification and the eight probes in steps of 11 stop at 99.
-  EXPECT_EQ(rig.window.Progress(kOverallBarId).Position(), 99);
-  EXPECT_EQ(rig.window.Progress(kBlockBarId).Position(), 0);
+  EXPECT_EQ(rig.window.Progress(IDC_OVERALL_BAR).Position(), 99);
+  EXPECT_EQ(rig.window.Progress(IDC_STEP_BAR).Position(), 0);
   ExpectEnded(rig, IDCANCEL, {kNoPanel});
 
   // Then steps of 1: phase 1 starts from 0, and phase 2's connection steps the
@@ -118,7 +118,7 @@ TEST(RunDownload, BarsArePreparedForConnectingThenForTransferring) {
   ok.window.OnPump([&](int) {
     const size_t requests = ok.port.RequestCount();
     if (requests == 1 || requests == phase2Identified) {
-      seen.emplace_back(requests, ok.window.Progress(kOverallBarId).Position());
+      seen.emplace_back(requests, ok.window.Progress(IDC_OVERALL_BAR).Position());
     }
   });
   ok.link.RunDownload();
@@ -302,6 +302,21 @@ TEST(RunDownload, PackageFaultsEndBeforeAnythingIsSent) {
     ExpectEnded(rig, IDCANCEL, c.boxes);
     EXPECT_TRUE(rig.port.OpenedNames().empty());
   }
+}
+
+TEST(RunDownload, PackageThatChangesDuringTheDownloadIsNotSentOn) {
+  EngineRig rig;
+  const std::vector<Bytes> blocks = Blocks({300});
+  rig.WritePackage(kType, blocks);
+  Phase1(rig, blocks);
+  rig.panel.Identify(kType);
+  rig.panel.Command(0x20);  // block 2 cannot be read: the panel is asked to restart
+  const size_t phase2Start = 2 + SplitTextBlock(blocks[0], TextBlockKind::Block1).Records().size();
+  rig.window.OnPump([&](int) {
+    if (rig.port.RequestCount() == phase2Start) rig.dir.Write("data.dvx", "");
+  });
+  rig.link.RunDownload();
+  ExpectEnded(rig, IDCANCEL, {Warn("Cannot open transfered data (data.dvx)")});
 }
 
 TEST(RunDownload, CodeEnteredForUpdateModeSendsItAgain) {

@@ -58,7 +58,7 @@ int DownloadEngine::SendTextLines(const TextBlockPlan& plan, uint16_t brokenMess
                                       noReply, status);
     if (result != 0) return ReportSendFailure(result);
     a += 100;
-    SetProgress(kBlockBarId, kBlockPercentId, static_cast<int>(a / lineCount));
+    SetProgress(IDC_STEP_BAR, IDC_STEP_PERCENT, static_cast<int>(a / lineCount));
   }
   return 0;
 }

@@ -44,7 +44,7 @@ TEST(SendTextBlock1, EndRecordOfARestartGroupPackageIsNotAwaited) {
     EXPECT_EQ(rig.FirstProblem(), "");
     EXPECT_EQ(rig.port.PendingInput(), 0u);
     // Four lines: the bar moves by a quarter per record.
-    EXPECT_EQ(rig.TextsOf(kBlockPercentId),
+    EXPECT_EQ(rig.TextsOf(IDC_STEP_PERCENT),
               (std::vector<std::string>{"  0%", " 25%", " 50%", " 75%", " 100%"}));
     EXPECT_TRUE(rig.window.Boxes().empty());
   }
@@ -59,7 +59,7 @@ TEST(SendTextBlock1, EmptyLinesAreSkippedButCounted) {
   for (const std::string& r : records) rig.panel.Record(r);
   EXPECT_EQ(SendBlock1(rig, block), 0);
   EXPECT_TRUE(rig.port.ScriptDone());
-  EXPECT_EQ(rig.TextsOf(kBlockPercentId),
+  EXPECT_EQ(rig.TextsOf(IDC_STEP_PERCENT),
             (std::vector<std::string>{"  0%", " 25%", " 50%", " 75%"}));
 }
 
@@ -87,6 +87,18 @@ TEST(SendTextBlock1, FailuresAndTheirMessages) {
   EXPECT_EQ(refused.window.BoxTexts(),
             (std::vector<std::string>{"Writing Error of Flash ROM", "Communication Error"}));
 
+  // A record too long for one write is refused before anything of it goes out.
+  const std::string huge = SRecord(1, 0x0000, PatternBytes(16400));
+  ASSERT_TRUE(CheckTextRecord(huge));
+  EngineRig overlong;
+  overlong.Connected();
+  overlong.panel.Record(records[0]);
+  EXPECT_EQ(SendBlock1(overlong, TextBlock({records[0], huge})), RESULT_BROKEN_DATA);
+  EXPECT_TRUE(overlong.port.ScriptDone());
+  EXPECT_EQ(overlong.FirstProblem(), "");
+  EXPECT_EQ(overlong.window.BoxTexts(),
+            std::vector<std::string>{"The programmed file of VQ is broken."});
+
   // A panel gone silent: the time-outs are silent, the block's message is not.
   EngineRig silent;
   silent.Connected();
@@ -110,7 +122,7 @@ TEST(SendTextBlock2, StopsAtTheEndMarkerAndClosesTheTextBlock) {
   EXPECT_EQ(SendBlock2(rig, block), 0);
   EXPECT_TRUE(rig.port.ScriptDone());
   EXPECT_EQ(rig.FirstProblem(), "");
-  EXPECT_EQ(rig.TextsOf(kBlockPercentId),
+  EXPECT_EQ(rig.TextsOf(IDC_STEP_PERCENT),
             (std::vector<std::string>{"  0%", " 20%", " 40%", " 60%"}));
   // Preparation pause 2000 ms, then 6000 ms before the text block opens.
   ASSERT_GE(rig.port.RequestTimes().size(), 2u);
