@@ -17,10 +17,12 @@ bool IsProgramAvailable(const std::string& program) {
   std::string_view folders = path != nullptr ? path : "/usr/bin:/bin";
   while (!folders.empty()) {
     const size_t colon = folders.find(':');
-    std::string folder(folders.substr(0, colon));
+    const std::string_view folder = folders.substr(0, colon);
     folders = colon == std::string_view::npos ? std::string_view() : folders.substr(colon + 1);
-    if (folder.empty()) folder = ".";
-    if (access((folder + "/" + program).c_str(), X_OK) == 0) return true;
+    std::string candidate(folder.empty() ? std::string_view(".") : folder);
+    candidate += '/';
+    candidate += program;
+    if (access(candidate.c_str(), X_OK) == 0) return true;
   }
   return false;
 }
