@@ -58,10 +58,12 @@ int DownloadEngine::SendBinaryBlock(const uint8_t* data, uint32_t length) {
         ++attempt;
         startOver = true;
       } else if (decision == RetryDecision::Unlock) {
-        // The code entered, or a panel without one: start over without counting an
-        // attempt. A declined prompt or anything else ends the block.
+        // A panel without a code, or the right code entered: the panel takes packets
+        // again, so the block starts over without counting an attempt. (Ending the
+        // block with "Communication Error" after the user typed the right code would
+        // fail a download that can go on.) A declined prompt or any failure ends it.
         result = UnlockPanel();
-        startOver = result == 0;
+        startOver = result == 0 || result == RESULT_UNLOCKED;
       } else {
         result = r;
       }

@@ -132,6 +132,24 @@ TEST(SendBinaryBlock, UnlockInsideThePacketLoop) {
   EXPECT_EQ(open.FirstProblem(), "");
   EXPECT_TRUE(open.window.Boxes().empty());
 
+  // The user enters the code: the block starts over as well.
+  EngineRig entered;
+  entered.Connected();
+  entered.panel.Packet(2, true, Part(block, 0, 2038), 0x60);
+  entered.port.Expect(RequestBytes(0x10, {0x01})).Reply(ReplyBytes(0x10));
+  entered.port.Expect(RequestBytes(0x14, Hex("00 EE 00 00"))).Reply(ReplyBytes(0x14, 0, {0x01}));
+  Bytes code(26, 0x00);  // reply bytes 8 to 33: k = 0, the code "Q" in byte 32
+  code[32 - 8] = 'Q';
+  entered.port.Expect(RequestBytes(0x01, Hex("00 EE 00 00 00 01")))
+      .Reply(ReplyBytes(0x01, 0, code));
+  entered.window.QueueCodePrompt({"q"});
+  entered.panel.Identify();
+  entered.panel.Packets(block);
+  EXPECT_EQ(Send(entered, block), 0);
+  EXPECT_TRUE(entered.port.ScriptDone());
+  EXPECT_EQ(entered.FirstProblem(), "");
+  EXPECT_TRUE(entered.window.Boxes().empty());
+
   // The user declines the code prompt: the block ends without a message.
   EngineRig declined;
   declined.Connected();
