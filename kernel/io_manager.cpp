@@ -51,9 +51,9 @@ void CheckDispatchResult(IrpRecord* record, const Frame& frame, NTSTATUS status)
   {
     std::lock_guard guard(table.Mutex());
     kmodel::LocationState& location = record->locations[static_cast<size_t>(frame.location)];
-    bool marked = location.popped ? location.markedAtPop
-                                  : (record->stack[static_cast<size_t>(frame.location)].Control &
-                                     SL_PENDING_RETURNED) != 0;
+    bool marked = location.popped
+                      ? location.markedAtPop
+                      : (record->Locations()[frame.location].Control & SL_PENDING_RETURNED) != 0;
     if (status == STATUS_PENDING && !marked) {
       if (location.popped) {
         broken = Rule::IrpPendingNotMarked;
@@ -194,10 +194,10 @@ NTSTATUS IofCallDriver(PDEVICE_OBJECT deviceObject, PIRP irp) {
     broken = {Rule::IrpNotAllocated, "IoCallDriver with an IRP that is not allocated"};
   } else if (IsOwnWalk(record)) {
     broken = {Rule::IrpCompletedAndPassedOn, "passed on from inside its own completion routine"};
-  } else if (record->completed) {
-    broken = {Rule::IrpCompletedAndPassedOn, "passed on after its completion had finished"};
   } else if (caller && caller->kind == FrameKind::Dispatch && caller->completed) {
     broken = {Rule::IrpCompletedAndPassedOn, "passed on after this routine completed it"};
+  } else if (record->completed) {
+    broken = {Rule::IrpCompletedAndPassedOn, "passed on after its completion had finished"};
   } else if (caller && caller->kind == FrameKind::Dispatch && caller->passedDown &&
              record->reclaims == caller->reclaimsAtPass) {
     broken = {Rule::IrpPassedOnTwice, "IoCallDriver while a lower driver holds the IRP"};
@@ -261,12 +261,12 @@ void IofCompleteRequest(PIRP irp, CCHAR priorityBoost) {
     broken = {Rule::IrpNotAllocated, "IoCompleteRequest on an IRP that is not allocated"};
   } else if (IsOwnWalk(record)) {
     broken = {Rule::IrpCompletedTwice, "completed again from inside its own completion routine"};
-  } else if (record->completed) {
-    broken = {Rule::IrpCompletedTwice, "its completion had already reached its originator"};
   } else if (caller && caller->kind == FrameKind::Dispatch && caller->passedDown &&
              record->reclaims == caller->reclaimsAtPass) {
     broken = {Rule::IrpCompletedAndPassedOn,
               "completed after passing it to a lower driver that did not give it back"};
+  } else if (record->completed) {
+    broken = {Rule::IrpCompletedTwice, "its completion had already reached its originator"};
   }
   if (broken) {
     lock.unlock();

@@ -14,7 +14,9 @@ IrpTable::~IrpTable() {
 IrpRecord* IrpTable::Create(CCHAR stackSize, IrpOrigin origin) {
   auto record = std::make_unique<IrpRecord>();
   int count = stackSize < 1 ? 1 : stackSize;
-  record->stack.resize(static_cast<size_t>(count));
+  // One spare location below the lowest: a driver that fills the next location with
+  // none left writes there, and IoCallDriver then reports the fault.
+  record->stack.resize(static_cast<size_t>(count) + 1);
   record->locations.resize(static_cast<size_t>(count));
   record->origin = origin;
   IRP& irp = record->irp;
@@ -22,7 +24,7 @@ IrpRecord* IrpTable::Create(CCHAR stackSize, IrpOrigin origin) {
   irp.Size = static_cast<USHORT>(sizeof(IRP) + count * sizeof(IO_STACK_LOCATION));
   irp.StackCount = static_cast<CHAR>(count);
   irp.CurrentLocation = static_cast<CHAR>(count + 1);
-  irp.Tail.Overlay.CurrentStackLocation = record->stack.data() + count;
+  irp.Tail.Overlay.CurrentStackLocation = record->Locations() + count;
   irp.ModelRecord = record.get();
   InitializeListHead(&irp.Tail.Overlay.ListEntry);
   IrpRecord* raw = record.get();
@@ -67,7 +69,7 @@ void IrpTable::ReleaseAll() {
 }
 
 int LocationIndex(PIRP irp, PIO_STACK_LOCATION location) {
-  return static_cast<int>(location - irp->ModelRecord->stack.data());
+  return static_cast<int>(location - irp->ModelRecord->Locations());
 }
 
 std::string DescribeIrp(PIRP irp) {

@@ -38,7 +38,9 @@ struct LocationState {
 
 struct IrpRecord {
   IRP irp{};
+  // The stack locations, after one spare (see IrpTable::Create).
   std::vector<IO_STACK_LOCATION> stack;
+  PIO_STACK_LOCATION Locations() { return stack.data() + 1; }
   std::vector<LocationState> locations;
   uint64_t serial = 0;
   IrpOrigin origin = IrpOrigin::Driver;

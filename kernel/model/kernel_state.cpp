@@ -16,6 +16,7 @@ constexpr ULONG kSystemTag = MakePoolTag('K', 'm', 'd', 'l');
 KernelState::KernelState(const KernelOptions& kernelOptions)
     : options(kernelOptions), scheduler(kernelOptions) {
   locks.Name(&cancelLock, "the cancel spin lock");
+  handler_.store(kernelOptions.handler);
 }
 
 KernelState::~KernelState() {

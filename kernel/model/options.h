@@ -8,6 +8,8 @@
 
 namespace kmodel {
 
+class ViolationHandler;
+
 enum class ProcessorMode {
   // DPCs, timer expiries and model work run on the thread that drives the model
   // (advancing the clock, running pending work, or waiting), one at a time.
@@ -37,6 +39,9 @@ struct KernelOptions {
   // At the end, report leaked pool and unfinished requests once the driver's devices
   // are all gone.
   bool checkAtExit = true;
+  // Installed from the start when set (else violations abort); it must outlive the
+  // kernel, whose end-of-test checks report to it.
+  ViolationHandler* handler = nullptr;
 };
 
 // 100-ns units.

@@ -131,6 +131,10 @@ bool Scheduler::RunOneInline(std::unique_lock<std::mutex>& lock) {
 void Scheduler::RunWork(Work& work, bool passive) {
   ThreadState& thread = Thread();
   KIRQL saved = thread.irql;
+  // Work run inline by a waiting thread is another context: it must not be taken for
+  // part of the driver routine that waits.
+  std::vector<Frame*> outerFrames;
+  outerFrames.swap(thread.frames);
   thread.irql = passive ? PASSIVE_LEVEL : DISPATCH_LEVEL;
   if (work.dpc) {
     Frame frame{FrameKind::Dpc};
@@ -142,6 +146,7 @@ void Scheduler::RunWork(Work& work, bool passive) {
     work.work();
   }
   thread.irql = saved;
+  thread.frames.swap(outerFrames);
 }
 
 void Scheduler::ProcessorLoop(bool passive) {

@@ -80,12 +80,12 @@ void Kernel::CheckForLeaks(const std::string& when) {
   state_->CheckForLeaks(when);
 }
 
-ViolationRecorder::ViolationRecorder(Kernel& kernel) : kernel_(kernel) {
-  kernel_.SetViolationHandler(this);
+ViolationRecorder::ViolationRecorder(Kernel& kernel) : kernel_(&kernel) {
+  kernel_->SetViolationHandler(this);
 }
 
 ViolationRecorder::~ViolationRecorder() {
-  kernel_.SetViolationHandler(nullptr);
+  if (kernel_) kernel_->SetViolationHandler(nullptr);
 }
 
 void ViolationRecorder::OnViolation(const Violation& violation) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,9 @@ class Kernel {
 // skips or repairs the faulty step and goes on.
 class ViolationRecorder final : public ViolationHandler {
  public:
+  // Not installed: pass it in KernelOptions::handler.
+  ViolationRecorder() = default;
+  // Installed on the kernel until destroyed.
   explicit ViolationRecorder(Kernel& kernel);
   ~ViolationRecorder() override;
   void OnViolation(const Violation& violation) override;
@@ -78,7 +82,7 @@ class ViolationRecorder final : public ViolationHandler {
   void Clear();
 
  private:
-  Kernel& kernel_;
+  Kernel* kernel_ = nullptr;
   std::mutex mutex_;
   std::vector<Violation> violations_;
 };
