@@ -110,7 +110,7 @@ int DownloadConnection::Connect() {
 
   StepOverallProgress();
   MachineInfo info;
-  result = Identify(info);
+  result = IdentifyUnlocked(info);
   if (result == RESULT_TIMEOUT) result = SearchLineSettings(info);
   ClosePort();
   probing.Restore();
@@ -151,7 +151,7 @@ int DownloadConnection::SearchLineSettings(MachineInfo& info) {
       ShowError(LoadString(IDS_PORT_SETTING_FAILED));
       return RESULT_PORT_FAILED;
     }
-    const int result = Identify(info);
+    const int result = IdentifyUnlocked(info);
     if (result == 0) {
       // Kept for the rest of the run, never written to the profile.
       m_env.BaudRate = setting.baudRate;

@@ -8,6 +8,7 @@
 
 #include "downloader/link/download_link.h"
 #include "downloader/link/machine_types.h"
+#include "downloader/link/result_codes.h"
 #include "downloader/resources/dialogs.h"
 
 namespace dravik {
@@ -68,6 +69,19 @@ class DownloadConnection : public DownloadLink {
   bool CheckMachineType(const MachineInfo& info);
 
  protected:
+  // Runs a command again for as long as the unlock step says the user has entered
+  // the panel's code (RESULT_UNLOCKED): the panel now takes it, and failing the
+  // operation after the right code would leave the user nowhere.
+  template <typename Command>
+  static int RepeatWhileUnlocked(Command&& command) {
+    int result = command();
+    while (result == RESULT_UNLOCKED) result = command();
+    return result;
+  }
+  int IdentifyUnlocked(MachineInfo& info) {
+    return RepeatWhileUnlocked([&] { return Identify(info); });
+  }
+
   // PBM_STEPIT on the overall bar (IDC_OVERALL_BAR), once before the identification
   // and before each probe of the search.
   void StepOverallProgress();

@@ -167,6 +167,23 @@ TEST(Connect, FailureOtherThanSilenceEndsTheSearchWithoutAFurtherMessage) {
   EXPECT_FALSE(garbled.port.IsOpen());
 }
 
+TEST(Connect, IdentifiesAgainOnceTheCodeIsEntered) {
+  ConnectionRig rig;
+  rig.link.m_nPackageModel = 0x05;
+  rig.port.Expect(RequestBytes(0x12)).Reply(ReplyBytes(0x12, 0x60));
+  rig.port.Expect(RequestBytes(0x10, {0x01})).Reply(ReplyBytes(0x10));
+  rig.port.Expect(RequestBytes(0x14, Hex("00 EE 00 00"))).Reply(ReplyBytes(0x14, 0, {0x01}));
+  Bytes code(26, 0x00);  // reply bytes 8 to 33: k = 0, the code "Z" in byte 32
+  code[32 - 8] = 'Z';
+  rig.port.Expect(RequestBytes(0x01, Hex("00 EE 00 00 00 01"))).Reply(ReplyBytes(0x01, 0, code));
+  rig.window.QueueCodePrompt({"z"});
+  rig.port.Expect(RequestBytes(0x12)).Reply(IdentifyReply(0x05, 12));
+  EXPECT_EQ(rig.link.Connect(), 1);
+  EXPECT_TRUE(rig.port.ScriptDone());
+  EXPECT_TRUE(rig.port.Problems().empty());
+  EXPECT_TRUE(rig.window.Boxes().empty());
+}
+
 TEST(SearchLineSettings, RefusedSettingEndsTheSearch) {
   ConnectionRig rig;
   ASSERT_EQ(rig.Open(), 0);

@@ -72,7 +72,7 @@ int DownloadEngine::SendBinaryBlock(const uint8_t* data, uint32_t length) {
     if (!startOver) break;
     // Find out whether the panel is still there before sending the block again.
     MachineInfo info;
-    result = Identify(info);
+    result = IdentifyUnlocked(info);
     if (result != 0) break;
   }
   ReportSendFailure(result);

@@ -136,12 +136,7 @@ TEST(SendBinaryBlock, UnlockInsideThePacketLoop) {
   EngineRig entered;
   entered.Connected();
   entered.panel.Packet(2, true, Part(block, 0, 2038), 0x60);
-  entered.port.Expect(RequestBytes(0x10, {0x01})).Reply(ReplyBytes(0x10));
-  entered.port.Expect(RequestBytes(0x14, Hex("00 EE 00 00"))).Reply(ReplyBytes(0x14, 0, {0x01}));
-  Bytes code(26, 0x00);  // reply bytes 8 to 33: k = 0, the code "Q" in byte 32
-  code[32 - 8] = 'Q';
-  entered.port.Expect(RequestBytes(0x01, Hex("00 EE 00 00 00 01")))
-      .Reply(ReplyBytes(0x01, 0, code));
+  entered.panel.UnlockWithCode('Q');
   entered.window.QueueCodePrompt({"q"});
   entered.panel.Identify();
   entered.panel.Packets(block);

@@ -48,8 +48,7 @@ bool DownloadEngine::PreparePhase() {
 }
 
 bool DownloadEngine::RunPhase1() {
-  int r = EnterUpdateMode();
-  while (r == RESULT_UNLOCKED) r = EnterUpdateMode();
+  const int r = RepeatWhileUnlocked([this] { return EnterUpdateMode(); });
   if (r == 0) {
     std::vector<uint8_t> block;
     uint32_t length = 0;

@@ -325,13 +325,8 @@ TEST(RunDownload, CodeEnteredForUpdateModeSendsItAgain) {
   rig.WritePackage(kType, blocks);
   rig.panel.Identify(kType);
   rig.panel.Command(0x63, 0x60);
-  rig.port.Expect(RequestBytes(0x10, {0x01})).Reply(ReplyBytes(0x10));
-  rig.port.Expect(RequestBytes(0x14, Hex("00 EE 00 00"))).Reply(ReplyBytes(0x14, 0, {0x01}));
-  Bytes code(26, 0x00);  // reply bytes 8 to 33; k = 0, the code "AB" last character first
-  code[32 - 8] = 'A';
-  code[31 - 8] = 'B';
-  rig.port.Expect(RequestBytes(0x01, Hex("00 EE 00 00 00 01"))).Reply(ReplyBytes(0x01, 0, code));
-  rig.window.QueueCodePrompt({"ab"});
+  rig.panel.UnlockWithCode('A');
+  rig.window.QueueCodePrompt({"a"});
   rig.panel.Command(0x63);
   rig.panel.Records(blocks[0], TextBlockKind::Block1);
   rig.panel.Identify(kType);

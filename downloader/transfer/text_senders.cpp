@@ -53,9 +53,11 @@ int DownloadEngine::SendTextLines(const TextBlockPlan& plan, uint16_t brokenMess
                          TextRecordType(line.text) == kEndRecordType;
     m_strRecord.assign(line.text);
     m_strRecord += kRecordEnd;
-    uint32_t status = 0;
-    const int result = SendTextRecord(m_strRecord.data(), static_cast<int16_t>(m_strRecord.size()),
-                                      noReply, status);
+    const int result = RepeatWhileUnlocked([&] {
+      uint32_t status = 0;
+      return SendTextRecord(m_strRecord.data(), static_cast<int16_t>(m_strRecord.size()), noReply,
+                            status);
+    });
     if (result != 0) return ReportSendFailure(result);
     a += 100;
     SetProgress(IDC_STEP_BAR, IDC_STEP_PERCENT, static_cast<int>(a / lineCount));
@@ -74,10 +76,10 @@ int DownloadEngine::SendTextBlock1(const uint8_t* data, uint32_t length) {
 
 int DownloadEngine::SendTextBlock2(const uint8_t* data, uint32_t length) {
   ResetBlockProgress();
-  int result = PrepareTextBlock();
+  int result = RepeatWhileUnlocked([this] { return PrepareTextBlock(); });
   if (result != 0) return ReportSendFailure(result);
   Pause(kTextBlockSettleMs);
-  result = BeginTextBlock();
+  result = RepeatWhileUnlocked([this] { return BeginTextBlock(); });
   if (result != 0) return ReportSendFailure(result);
   const TextBlockPlan plan =
       SplitTextBlock(std::span<const uint8_t>(data, length), TextBlockKind::Block2);

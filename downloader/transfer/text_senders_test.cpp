@@ -63,6 +63,20 @@ TEST(SendTextBlock1, EmptyLinesAreSkippedButCounted) {
             (std::vector<std::string>{"  0%", " 25%", " 50%", " 75%"}));
 }
 
+TEST(SendTextBlock1, RecordIsSentAgainOnceTheCodeIsEntered) {
+  const std::vector<std::string> records = DataRecords(2);
+  EngineRig rig;
+  rig.Connected();
+  rig.panel.Record(records[0], false).Reply(ReplyBytes(0x61, 0x60));
+  rig.panel.UnlockWithCode('7');
+  rig.window.QueueCodePrompt({"7"});
+  for (const std::string& r : records) rig.panel.Record(r);
+  EXPECT_EQ(SendBlock1(rig, TextBlock(records)), 0);
+  EXPECT_TRUE(rig.port.ScriptDone());
+  EXPECT_EQ(rig.FirstProblem(), "");
+  EXPECT_TRUE(rig.window.Boxes().empty());
+}
+
 TEST(SendTextBlock1, FailuresAndTheirMessages) {
   const std::vector<std::string> records = DataRecords(2);
   std::string broken = records[1];

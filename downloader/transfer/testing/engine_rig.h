@@ -101,6 +101,16 @@ class PanelScript {
         .Reply(ReplyBytes(0x00, status, {}, number));
   }
 
+  // The unlock step of a panel whose code is the one character `code`, after the
+  // request it answered with status 0x60.
+  void UnlockWithCode(char code) {
+    port_.Expect(RequestBytes(0x10, {0x01})).Reply(ReplyBytes(0x10));
+    port_.Expect(RequestBytes(0x14, Hex("00 EE 00 00"))).Reply(ReplyBytes(0x14, 0, {0x01}));
+    Bytes data(26, 0x00);  // reply bytes 8 to 33: k = 0, the code's last byte at 32
+    data[32 - 8] = static_cast<uint8_t>(code);
+    port_.Expect(RequestBytes(0x01, Hex("00 EE 00 00 00 01"))).Reply(ReplyBytes(0x01, 0, data));
+  }
+
   // Every record of a text block, answered (block 1's end record of a restart-group
   // package is not).
   void Records(const Bytes& block, TextBlockKind kind, uint8_t packageType = 0x05) {
