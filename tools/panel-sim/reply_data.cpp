@@ -13,8 +13,12 @@ constexpr uint8_t kIdentificationTail[] = {0x01, 0x00, 0x02, 0x03, 0x00, 0x04, 0
 }  // namespace
 
 std::vector<uint8_t> IdentificationData(uint8_t type, uint8_t version) {
-  std::vector<uint8_t> data = {type, version, 0x00};
-  if (version >= 2) data.insert(data.end(), {0x00, 0x00});
+  std::vector<uint8_t> data;
+  data.reserve(5 + sizeof kIdentificationTail);
+  data.push_back(type);
+  data.push_back(version);
+  data.push_back(0x00);
+  if (version >= 2) data.resize(data.size() + 2, 0x00);
   data.insert(data.end(), std::begin(kIdentificationTail), std::end(kIdentificationTail));
   return data;
 }
