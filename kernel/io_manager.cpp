@@ -51,9 +51,11 @@ void CheckDispatchResult(IrpRecord* record, const Frame& frame, NTSTATUS status)
   {
     std::lock_guard guard(table.Mutex());
     kmodel::LocationState& location = record->locations[static_cast<size_t>(frame.location)];
-    bool marked = location.popped
-                      ? location.markedAtPop
-                      : (record->Locations()[frame.location].Control & SL_PENDING_RETURNED) != 0;
+    bool marked =
+        location.popped
+            ? location.markedAtPop
+            : (__atomic_load_n(&record->Locations()[frame.location].Control, __ATOMIC_SEQ_CST) &
+               SL_PENDING_RETURNED) != 0;
     if (status == STATUS_PENDING && !marked) {
       if (location.popped) {
         broken = Rule::IrpPendingNotMarked;

@@ -227,8 +227,11 @@ inline void IoCopyCurrentIrpStackLocationToNext(PIRP irp) {
   RtlCopyMemory(next, current, offsetof(IO_STACK_LOCATION, CompletionRoutine));
   next->Control = 0;
 }
+// Atomic, because a completion routine may mark a location on one processor while
+// the dispatch routine that owns it returns on another.
 inline void IoMarkIrpPending(PIRP irp) {
-  IoGetCurrentIrpStackLocation(irp)->Control |= SL_PENDING_RETURNED;
+  __atomic_fetch_or(&IoGetCurrentIrpStackLocation(irp)->Control, SL_PENDING_RETURNED,
+                    __ATOMIC_SEQ_CST);
 }
 inline void IoSetCompletionRoutine(PIRP irp, PIO_COMPLETION_ROUTINE routine, PVOID context,
                                    BOOLEAN invokeOnSuccess, BOOLEAN invokeOnError,
