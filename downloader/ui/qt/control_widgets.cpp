@@ -19,11 +19,22 @@ QString Text(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-Qt::Alignment StaticAlignment(uint32_t style) {
-  Qt::Alignment horizontal = Qt::AlignLeft;
-  if ((style & kCentred) != 0) horizontal = Qt::AlignHCenter;
-  if ((style & kRightAligned) != 0) horizontal = Qt::AlignRight;
-  return horizontal | Qt::AlignTop;
+TextAlignment AlignmentOf(uint32_t style) {
+  if ((style & kRightAligned) != 0) return TextAlignment::Right;
+  if ((style & kCentred) != 0) return TextAlignment::Centre;
+  return TextAlignment::Left;
+}
+
+Qt::Alignment QtAlignmentOf(uint32_t style) {
+  switch (AlignmentOf(style)) {
+    case TextAlignment::Left:
+      return Qt::AlignLeft | Qt::AlignTop;
+    case TextAlignment::Centre:
+      return Qt::AlignHCenter | Qt::AlignTop;
+    case TextAlignment::Right:
+      return Qt::AlignRight | Qt::AlignTop;
+  }
+  return Qt::AlignLeft | Qt::AlignTop;
 }
 
 QWidget* CreateWidget(const ControlResource& control, QWidget* parent) {
@@ -31,8 +42,9 @@ QWidget* CreateWidget(const ControlResource& control, QWidget* parent) {
     case ControlKind::Static: {
       auto* label = new QLabel(parent);
       label->setTextFormat(Qt::PlainText);
-      label->setAlignment(StaticAlignment(control.style));
-      label->setWordWrap(true);
+      // The templates' statics are one line high: a second line would not show.
+      label->setAlignment(QtAlignmentOf(control.style));
+      label->setWordWrap(false);
       return label;
     }
     case ControlKind::Icon: {
@@ -73,6 +85,14 @@ void Place(QWidget& widget, const ControlResource& control, DialogBaseUnits base
   widget.setGeometry(rect.x, rect.y, rect.w, rect.h);
 }
 
+void FitLabel(QLabel& label, const ControlResource& control, DialogBaseUnits base) {
+  const int clientWidth = label.parentWidget() != nullptr ? label.parentWidget()->width() : 0;
+  const PixelRect rect =
+      WidenToFit(ToPixels(control.rect, base), label.fontMetrics().horizontalAdvance(label.text()),
+                 AlignmentOf(control.style), clientWidth);
+  label.setGeometry(rect.x, rect.y, rect.w, rect.h);
+}
+
 void RefreshCombo(QComboBox& combo, const ControlState& state) {
   bool same = combo.count() == static_cast<int>(state.items.size());
   for (int i = 0; same && i < combo.count(); ++i) {
@@ -108,10 +128,13 @@ QWidget* CreateControlWidget(const ControlResource& control, DialogBaseUnits bas
   return widget;
 }
 
-void RefreshControlWidget(QWidget& widget, const ControlState& state) {
+void RefreshControlWidget(QWidget& widget, const ControlState& state, DialogBaseUnits base) {
   const QString text = Text(state.text);
   if (auto* label = qobject_cast<QLabel*>(&widget)) {
-    if (state.resource->kind == ControlKind::Static && label->text() != text) label->setText(text);
+    if (state.resource->kind == ControlKind::Static && label->text() != text) {
+      label->setText(text);
+      FitLabel(*label, *state.resource, base);
+    }
   } else if (auto* button = qobject_cast<QPushButton*>(&widget)) {
     if (button->text() != text) button->setText(text);
   } else if (auto* edit = qobject_cast<QLineEdit*>(&widget)) {

@@ -13,10 +13,10 @@ namespace dravik {
 
 // The widget for control, placed at its template rectangle converted with base,
 // named by the control's role.
-QWidget* CreateControlWidget(const ControlResource& control, DialogBaseUnits base,
-                             QWidget* parent);
+QWidget* CreateControlWidget(const ControlResource& control, DialogBaseUnits base, QWidget* parent);
 
-// Text, enabled, shown, list items and selection, bar range and position.
-void RefreshControlWidget(QWidget& widget, const ControlState& state);
+// Text, enabled, shown, list items and selection, bar range and position; a
+// static's rectangle widened to its text where the text is wider (WidenToFit).
+void RefreshControlWidget(QWidget& widget, const ControlState& state, DialogBaseUnits base);
 
 }  // namespace dravik

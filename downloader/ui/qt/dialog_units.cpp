@@ -29,6 +29,17 @@ PixelRect ToPixels(const DialogRect& rect, DialogBaseUnits base) {
           HorizontalPixels(rect.w, base), VerticalPixels(rect.h, base)};
 }
 
+PixelRect WidenToFit(PixelRect rect, int textWidth, TextAlignment alignment, int clientWidth) {
+  if (textWidth <= rect.w) return rect;
+  int x = rect.x;
+  if (alignment == TextAlignment::Right) x = rect.x + rect.w - textWidth;
+  if (alignment == TextAlignment::Centre) x = rect.x - (textWidth - rect.w) / 2;
+  const int width = textWidth < clientWidth ? textWidth : clientWidth;
+  const int lastX = clientWidth - width;
+  x = x < 0 ? 0 : (x > lastX ? lastX : x);
+  return {x, rect.y, width, rect.h};
+}
+
 int DropDownItems(int templatePixels, int controlPixels, int itemPixels) {
   if (itemPixels <= 0) return 1;
   const int items = (templatePixels - controlPixels) / itemPixels;

@@ -41,6 +41,13 @@ int HorizontalPixels(int units, DialogBaseUnits base);
 int VerticalPixels(int units, DialogBaseUnits base);
 PixelRect ToPixels(const DialogRect& rect, DialogBaseUnits base);
 
+enum class TextAlignment { Left, Centre, Right };
+
+// A one-line static whose text is wider than its rectangle is widened to the text,
+// on the side its alignment leaves free, and kept within the dialog's client area:
+// a text is never cut, whatever the desktop's font makes of it.
+PixelRect WidenToFit(PixelRect rect, int textWidth, TextAlignment alignment, int clientWidth);
+
 // A drop-down list's template height covers the closed control and its open list;
 // how many items the open list shows (at least one) when the closed control is
 // controlPixels high.

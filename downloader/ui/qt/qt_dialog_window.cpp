@@ -82,7 +82,7 @@ void QtDialogWindow::Refresh(int controlId) {
 void QtDialogWindow::RefreshAt(size_t index) {
   const ControlState& control = state_.controls()[index];
   QWidget& widget = *widgets_[index];
-  RefreshControlWidget(widget, control);
+  RefreshControlWidget(widget, control, base_);
   if (control.id() != IDC_STATIC && control.id() == state_.focus()) widget.setFocus();
 }
 

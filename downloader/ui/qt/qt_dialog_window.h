@@ -41,9 +41,11 @@ class QtDialogWindow final : public QDialog {
   // From now on a close is real: the front end is removing the dialog.
   void CloseForGood();
 
+  // Escape: a Cancel command, whether or not the dialog has a Cancel button.
+  void reject() override;
+
  protected:
   void closeEvent(QCloseEvent* event) override;
-  void reject() override;
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 

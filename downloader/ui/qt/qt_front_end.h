@@ -57,7 +57,7 @@ class QtFrontEnd final : public FrontEnd {
   void Deliver(DialogState& dialog, const InputEvent& event);
   std::optional<InputEvent> Take(DialogState& dialog);
 
-  std::vector<Shown> shown_;  // bottom first
+  std::vector<Shown> shown_;       // bottom first
   QEventLoop* waiting_ = nullptr;  // the loop WaitForInput runs, if any
   bool woken_ = false;
   int waitCursor_ = 0;
