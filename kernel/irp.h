@@ -166,6 +166,15 @@ using PIO_STACK_LOCATION = IO_STACK_LOCATION*;
 
 #undef KMODEL_POINTER_ALIGNED
 
+// The hold word of a queued request lives in Others.Argument4, which is also where a
+// control request carries Type3InputBuffer; read and write lengths lie elsewhere.
+static_assert(offsetof(IO_STACK_LOCATION, Parameters.DeviceIoControl.Type3InputBuffer) ==
+              offsetof(IO_STACK_LOCATION, Parameters.Others.Argument4));
+static_assert(offsetof(IO_STACK_LOCATION, Parameters.Read.Length) <
+              offsetof(IO_STACK_LOCATION, Parameters.Others.Argument4));
+static_assert(offsetof(IO_STACK_LOCATION, Parameters.Write.Length) <
+              offsetof(IO_STACK_LOCATION, Parameters.Others.Argument4));
+
 struct IRP {
   CSHORT Type;
   USHORT Size;

@@ -11,6 +11,7 @@
 #include "kernel/model/verifier.h"
 #include "kernel/testing/allocation_walk.h"
 #include "kernel/testing/driver_loader.h"
+#include "kernel/testing/io_request.h"
 #include "kernel/testing/kernel_model.h"
 
 namespace {
@@ -65,6 +66,18 @@ TEST(DriverEntryTest, RegistersTheThirteenDispatchRoutinesAndAddDeviceOnly) {
   EXPECT_EQ(kmodel::RoutineName(kmodel::RoutineAddress(driver->DriverExtension->AddDevice)),
             "AddDevice");
   EXPECT_EQ(driver->DriverUnload, nullptr);
+}
+
+TEST(DriverEntryTest, AMajorFunctionLeftAtTheDefaultIsRefused) {
+  Kernel kernel;
+  PDRIVER_OBJECT driver = Load().driver;
+  PDEVICE_OBJECT device;
+  ASSERT_EQ(IoCreateDevice(driver, 0, nullptr, FILE_DEVICE_SERIAL_PORT, 0, TRUE, &device),
+            STATUS_SUCCESS);
+  kmodel::IoRequest request(device, IRP_MJ_SHUTDOWN);
+  EXPECT_EQ(request.Send(), STATUS_INVALID_DEVICE_REQUEST);
+  EXPECT_EQ(request.Status(), STATUS_INVALID_DEVICE_REQUEST);
+  IoDeleteDevice(device);
 }
 
 TEST(DriverEntryTest, ClearsTheDeviceNumberMapAndInitialisesItsLock) {
