@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QContextMenuEvent>
-#include <QMenu>
 #include <QMessageBox>
 #include <QTest>
 #include <algorithm>
@@ -222,24 +220,10 @@ TEST_F(QtDownload, HelpAndTheAboutBoxDuringATransfer) {
         .Then("the help request",
               [this] {
                 if (rig.viewer.paths.empty()) return false;
-                // The right click as the window system sends it: through the event loop.
-                const QPoint at(5, 5);
-                QApplication::postEvent(rig.window(),
-                                        new QContextMenuEvent(QContextMenuEvent::Mouse, at,
-                                                              rig.window()->mapToGlobal(at)));
+                RightClick(rig.window());
                 return true;
               })
-        .Then("the context menu",
-              [&] {
-                auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-                if (popup == nullptr) return false;
-                for (QAction* action : popup->actions()) {
-                  menu.push_back(action->isSeparator() ? "-" : action->text().toStdString());
-                }
-                popup->setActiveAction(popup->actions().back());
-                QTest::keyClick(popup, Qt::Key_Return);
-                return true;
-              })
+        .Then("the context menu", [&] { return ChooseFromPopup("&About", &menu); })
         .Then("the About box",
               [&] {
                 QtDialogWindow* about = ActiveDialog(IDD_ABOUTBOX);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -80,6 +82,31 @@ QtDialogWindow* ActiveDialog(uint16_t dialogId) {
 
 void Click(QWidget* widget) {
   if (widget != nullptr) QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+void RightClick(QWidget* widget) {
+  const QPoint at(5, 5);
+  QApplication::postEvent(
+      widget, new QContextMenuEvent(QContextMenuEvent::Mouse, at, widget->mapToGlobal(at)));
+}
+
+bool ChooseFromPopup(const std::string& text, std::vector<std::string>* items) {
+  auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  if (popup == nullptr) return false;
+  QAction* chosen = nullptr;
+  for (QAction* action : popup->actions()) {
+    const std::string label = action->isSeparator() ? "-" : action->text().toStdString();
+    if (items != nullptr) items->push_back(label);
+    if (chosen == nullptr && !action->isSeparator() && label.rfind(text, 0) == 0) chosen = action;
+  }
+  if (chosen == nullptr) {
+    ADD_FAILURE() << "no item " << text << " in the menu";
+    popup->close();
+    return true;
+  }
+  popup->setActiveAction(chosen);
+  QTest::keyClick(popup, Qt::Key_Return);
+  return true;
 }
 
 }  // namespace dravik

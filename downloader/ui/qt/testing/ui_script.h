@@ -66,4 +66,13 @@ QtDialogWindow* ActiveDialog(uint16_t dialogId);
 // A left click in the middle of the widget, through the window system.
 void Click(QWidget* widget);
 
+// A right click on the widget, delivered by the event loop as the window system's
+// would be, so that the context menu it opens runs its own loop outside the step.
+void RightClick(QWidget* widget);
+
+// Chooses the item of the open popup menu whose text starts with text, with the
+// keyboard; false while no menu is open. Every item's text (a separator as "-")
+// goes into items when given.
+bool ChooseFromPopup(const std::string& text, std::vector<std::string>* items = nullptr);
+
 }  // namespace dravik
