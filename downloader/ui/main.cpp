@@ -19,13 +19,19 @@
 #include "downloader/ui/frontend_choice.h"
 #include "downloader/ui/tty/tty_front_end.h"
 
+#ifdef DRAVIK_WITH_QT
+#include "downloader/ui/qt/qt_session.h"
+constexpr bool kQtBuilt = true;
+#else
+constexpr bool kQtBuilt = false;
+#endif
+
 int main(int argc, char** argv) {
   using namespace dravik;
   (void)argv;
   if (argc > 1) std::cerr << "dravik: takes no options; the arguments are ignored\n";
 
-  // The Qt front end is not part of this build yet, so every choice ends here.
-  const FrontEndChoice choice = ChooseFrontEnd(/*qtBuilt=*/false);
+  const FrontEndChoice choice = ChooseFrontEnd(kQtBuilt);
   if (!choice.note.empty()) std::cerr << "dravik: " << choice.note << "\n";
 
   const std::string prefix = DravikPrefix();
@@ -34,9 +40,22 @@ int main(int argc, char** argv) {
   LinuxPortOpener ports(prefix);
   SteadyClock clock;
   DesktopHelpViewer viewer;
-  TerminalFrontEnd terminal(STDIN_FILENO, STDOUT_FILENO, std::cout);
+  // Only the chosen front end is made: the terminal one takes the terminal over.
+  std::unique_ptr<TerminalFrontEnd> terminal;
+  FrontEnd* frontEnd = nullptr;
+#ifdef DRAVIK_WITH_QT
+  std::unique_ptr<QtSession> qt;
+  if (choice.kind == FrontEndKind::Qt) {
+    qt = std::make_unique<QtSession>(argc, argv);
+    frontEnd = &qt->frontEnd();
+  }
+#endif
+  if (frontEnd == nullptr) {
+    terminal = std::make_unique<TerminalFrontEnd>(STDIN_FILENO, STDOUT_FILENO, std::cout);
+    frontEnd = &terminal->frontEnd();
+  }
 
-  AppServices services{terminal.frontEnd(),
+  AppServices services{*frontEnd,
                        registry,
                        clock,
                        ports,
