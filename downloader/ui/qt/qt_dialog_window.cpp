@@ -131,6 +131,14 @@ void QtDialogWindow::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
+  // Shift+F10 opens the context menu from the keyboard (the menu key does so through
+  // the window system); it drops from the top left corner, as a window menu does.
+  if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier &&
+      state_.HasSystemMenu()) {
+    ShowSystemMenu(mapToGlobal(QPoint(0, 0)));
+    event->accept();
+    return;
+  }
   QDialog::keyPressEvent(event);
 }
 
@@ -139,10 +147,14 @@ void QtDialogWindow::contextMenuEvent(QContextMenuEvent* event) {
     QDialog::contextMenuEvent(event);
     return;
   }
+  ShowSystemMenu(event->globalPos());
+}
+
+void QtDialogWindow::ShowSystemMenu(const QPoint& globalPos) {
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("system-menu"));
   FillSystemMenu(menu);
-  const QAction* chosen = menu.exec(event->globalPos());
+  const QAction* chosen = menu.exec(globalPos);
   if (chosen != nullptr) sink_(InputEvent::SysCommand(chosen->data().toUInt()));
 }
 

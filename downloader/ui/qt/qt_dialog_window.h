@@ -4,7 +4,7 @@
 // hands what the user does to its input sink as the dialog manager would: buttons
 // as commands, a new list selection as CBN_SELCHANGE, Escape as Cancel, the close
 // button as the system menu's Close, F1 as a help request, and the items of the
-// system menu from the dialog's context menu.
+// system menu from the dialog's context menu (right click, the menu key, Shift+F10).
 
 #include <QDialog>
 #include <functional>
@@ -51,6 +51,7 @@ class QtDialogWindow final : public QDialog {
 
  private:
   void ConnectInput(const ControlResource& control, QWidget& widget);
+  void ShowSystemMenu(const QPoint& globalPos);
   void RefreshAt(size_t index);
 
   DialogState& state_;

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -172,14 +171,16 @@ TEST(QtDialogWindow, SystemMenuItemsFollowCloseInTheContextMenu) {
   EXPECT_EQ(actions[2]->text().toStdString(), "&About...");
   EXPECT_EQ(actions[2]->data().toUInt(), IDM_ABOUTBOX);
 
-  // A right click opens it; choosing About gives the system command.
+  // Shift+F10 opens it from the keyboard; each item gives its system command.
   shown.window.show();
-  UiScript script;
-  script.Then("the context menu", [] { return ChooseFromPopup("&About"); });
-  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10),
-                          shown.window.mapToGlobal(QPoint(10, 10)));
-  QApplication::sendEvent(&shown.window, &event);
-  EXPECT_EQ(shown.input, std::vector<InputEvent>{InputEvent::SysCommand(IDM_ABOUTBOX)});
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown.window));
+  for (const char* item : {"&About", "&Close"}) {
+    UiScript script;
+    script.Then("the context menu", [item] { return ChooseFromPopup(item); });
+    QTest::keyClick(shown.window.Control(IDCANCEL), Qt::Key_F10, Qt::ShiftModifier);
+  }
+  EXPECT_EQ(shown.input, (std::vector<InputEvent>{InputEvent::SysCommand(IDM_ABOUTBOX),
+                                                  InputEvent::SysCommand(SC_CLOSE)}));
 }
 
 }  // namespace

@@ -64,6 +64,9 @@ class QtDownload : public ::testing::Test {
   void TraceBars(UiScript& script) {
     script.Then("the download dialog", [this] {
       if (rig.window() == nullptr) return false;
+      // Up, with the texts of its start, before its start message runs the download.
+      visibleAtStart = rig.window()->isVisible();
+      statusAtStart = rig.Label(IDC_STATUS)->text().toStdString();
       QObject::connect(rig.Bar(IDC_OVERALL_BAR), &QProgressBar::valueChanged,
                        [this](int value) { overall.Value(value); });
       QObject::connect(rig.Bar(IDC_STEP_BAR), &QProgressBar::valueChanged,
@@ -86,6 +89,8 @@ class QtDownload : public ::testing::Test {
   Trace overall, step, status, warning;
   std::vector<BoxSeen> boxes;
   bool sawHourglass = false;
+  bool visibleAtStart = false;
+  std::string statusAtStart;
 };
 
 TEST_F(QtDownload, AWholeDownloadMovesBothBarsAndEndsWithTransferComplete) {
@@ -98,6 +103,8 @@ TEST_F(QtDownload, AWholeDownloadMovesBothBarsAndEndsWithTransferComplete) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "Transfer complete.");
   EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
+  EXPECT_TRUE(visibleAtStart);
+  EXPECT_EQ(statusAtStart, "Transferring");
 
   EXPECT_TRUE(InOrder(overall.values, SampleOverallSteps()))
       << ::testing::PrintToString(overall.values);

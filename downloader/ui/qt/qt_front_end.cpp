@@ -68,7 +68,6 @@ void QtFrontEnd::ShowDialog(DialogState& dialog) {
   const bool arrow = waitCursor_ > 0;
   if (arrow) QGuiApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
   window->show();
-  window->raise();
   window->activateWindow();
   shown_.push_back({&dialog, std::move(window), {}, arrow});
   // Up and drawn before the dialog's posted messages run.
