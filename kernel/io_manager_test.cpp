@@ -199,6 +199,37 @@ TEST_F(IoManagerTest, ThePendingMarkMovesUpToTheOriginatorAndCompletionRunsAtDis
   }
 }
 
+// The asynchronous pattern: a request of the driver's own, one location more than the
+// stack below needs, freed by its completion routine.
+TEST_F(IoManagerTest, ADriverRequestFreedByItsOwnCompletionRoutineIsSound) {
+  HandlerStack stack(2);
+  int freed = 0;
+  stack.SetHandler(0, [&](PDEVICE_OBJECT, PIRP irp) {
+    IoMarkIrpPending(irp);
+    kernel_.QueueAtDispatch([irp] { CompleteWith(STATUS_SUCCESS)(nullptr, irp); });
+    return STATUS_PENDING;
+  });
+  stack.SetHandler(1, [&](PDEVICE_OBJECT, PIRP irp) {
+    PIRP own = IoAllocateIrp(static_cast<CCHAR>(stack.Device(0)->StackSize + 1), FALSE);
+    PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(own);
+    next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+    IoSetCompletionRoutine(
+        own,
+        [](PDEVICE_OBJECT, PIRP done, PVOID context) {
+          ++*static_cast<int*>(context);
+          IoFreeIrp(done);
+          return STATUS_MORE_PROCESSING_REQUIRED;
+        },
+        &freed, TRUE, TRUE, TRUE);
+    IoCallDriver(stack.Device(0), own);
+    return CompleteWith(STATUS_SUCCESS)(nullptr, irp);
+  });
+  IoRequest request(stack.Top(), IRP_MJ_WRITE);
+  EXPECT_EQ(request.Send(), STATUS_SUCCESS);
+  kernel_.RunUntilIdle();
+  EXPECT_EQ(freed, 1);
+}
+
 TEST_F(IoManagerTest, ThePriorityBoostOfTheCompletionIsRecorded) {
   HandlerStack stack(1);
   stack.SetHandler(0, CompleteWith(STATUS_SUCCESS, 0, IO_SERIAL_INCREMENT));

@@ -1,5 +1,7 @@
 #include "kernel/testing/bus_driver.h"
 
+#include <atomic>
+
 #include "kernel/irp.h"
 #include "kernel/model/kernel_state.h"
 #include "kernel/model/text.h"
@@ -36,7 +38,9 @@ BusDriver::~BusDriver() {
 PDEVICE_OBJECT BusDriver::CreatePdo(const std::u16string& instancePath, Handler handler,
                                     bool createHardwareKey) {
   KernelState& state = State();
-  std::u16string name = u"\\Device\\ModelPdo" + Widen(std::to_string(++created_));
+  // Numbered across all buses, so that two buses never collide in the namespace.
+  static std::atomic<int> created{0};
+  std::u16string name = u"\\Device\\ModelPdo" + Widen(std::to_string(++created));
   DeviceRecord* record = state.devices.Create(driver_, 0, name, FILE_DEVICE_BUS_EXTENDER, 0, false);
   record->instancePath = instancePath;
   record->object.Flags &= ~DO_DEVICE_INITIALIZING;

@@ -45,7 +45,6 @@ class BusDriver {
   PDRIVER_OBJECT driver_;
   std::mutex mutex_;
   std::map<PDEVICE_OBJECT, Handler> handlers_;
-  int created_ = 0;
 };
 
 }  // namespace kmodel

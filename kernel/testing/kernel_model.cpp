@@ -15,6 +15,8 @@ Kernel::Kernel(KernelOptions options) : state_(new KernelState(options)) {
     std::abort();
   }
   InstallState(state_);
+  // The test thread starts clean even if an earlier kernel's test left it raised.
+  Thread() = ThreadState{};
   state_->scheduler.Start();
 }
 
