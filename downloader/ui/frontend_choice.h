@@ -19,6 +19,14 @@ struct FrontEndChoice {
 // Wayland display, or a Qt platform plug-in named, is there.
 FrontEndChoice ChooseFrontEnd(std::string_view dravikUi, bool hasDisplay, bool qtBuilt);
 
+// Whether a display can really be reached: an X11 server answers on the socket
+// DISPLAY names (":N" and "unix:N" locally, "host:N" on TCP port 6000 + N), or
+// the Wayland socket exists, or a Qt platform plug-in is named. A DISPLAY left
+// over from a closed session (an ssh login without forwarding, say) would make
+// Qt end the program before any window is shown, so it counts as none.
+bool DisplayReachable(const char* display, const char* waylandDisplay, const char* runtimeDir,
+                      const char* qtPlatform);
+
 // The same from the environment of this process.
 FrontEndChoice ChooseFrontEnd(bool qtBuilt);
 
