@@ -1,7 +1,8 @@
 #pragma once
 // A peer that plays a script: each step waits for the host to send its bytes, then
-// answers with its reply after a delay (replies go out in step order). Input that departs from the
-// script is kept and reported by Mismatch; the steps after it are not played.
+// answers with its reply after a delay (replies go out in step order). Input that
+// departs from the script is kept and reported by Mismatch; the steps after it are
+// not played.
 
 #include <cstdint>
 #include <mutex>

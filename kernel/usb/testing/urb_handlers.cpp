@@ -87,6 +87,7 @@ std::optional<UCHAR> UsbDevice::EndpointOfUrbLocked(PURB urb) const {
       handle = urb->UrbBulkOrInterruptTransfer.PipeHandle;
       break;
     case URB_FUNCTION_SET_FEATURE_TO_ENDPOINT:
+      if (urb->UrbControlFeatureRequest.Index > 0xFF) return std::nullopt;
       return static_cast<UCHAR>(urb->UrbControlFeatureRequest.Index);
     default:
       return std::nullopt;

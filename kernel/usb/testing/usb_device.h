@@ -49,8 +49,9 @@ enum class Completion { Deferred, Immediate };
 
 class UsbDevice {
  public:
-  UsbDevice(Kernel& kernel, DeviceDescription description,
-            const std::u16string& instancePath = u"USB\\VID_0000&PID_0000\\1");
+  // Without an instance path the device gets "USB\VID_vvvv&PID_pppp\n" from its
+  // descriptor, n counting the devices made so far.
+  UsbDevice(Kernel& kernel, DeviceDescription description, std::u16string instancePath = {});
   ~UsbDevice();
   UsbDevice(const UsbDevice&) = delete;
   UsbDevice& operator=(const UsbDevice&) = delete;
@@ -169,8 +170,11 @@ class UsbDevice {
   void CompleteLater(DoneList done);
   void OnPeerWake(uint64_t token);
 
+  // One bus for all the devices of a kernel, so that their objects' names differ.
+  static std::shared_ptr<BusDriver> BusOf(Kernel& kernel);
+
   Kernel& kernel_;
-  BusDriver bus_;
+  std::shared_ptr<BusDriver> bus_;
   PDEVICE_OBJECT pdo_ = nullptr;
   const DeviceDescription description_;
   std::vector<ParsedInterface> interfaces_;

@@ -6,6 +6,7 @@
 #include <numeric>
 #include <vector>
 
+#include "kernel/model/device_table.h"
 #include "kernel/usb/testing/scripted_peer.h"
 #include "kernel/usb/testing/urb_submission.h"
 #include "kernel/usb/usbd_configuration.h"
@@ -114,6 +115,17 @@ TEST_F(UsbDeviceTest, DescriptorRequestsCopyWhatFitsAndStallTheOnesTheDeviceLack
   auto* descriptor = reinterpret_cast<PUSB_DEVICE_DESCRIPTOR>(device.data());
   EXPECT_EQ(descriptor->idVendor, 0x1234);
   EXPECT_EQ(descriptor->idProduct, 0x5678);
+}
+
+TEST_F(UsbDeviceTest, DevicesOnOneKernelAreDistinctAndAnswerWithTheirOwnDescriptors) {
+  UsbDevice other(kernel_, kmodel::usb::PanelDescription(0x1111, 0x2222));
+  EXPECT_NE(kmodel::DeviceTable::NameOf(other.Pdo()), kmodel::DeviceTable::NameOf(device_.Pdo()));
+  std::vector<uint8_t> device(18);
+  URB urb = DescriptorUrb(USB_DEVICE_DESCRIPTOR_TYPE, device.data(), 18);
+  UrbSubmission submission(other.Pdo(), urb);
+  ASSERT_TRUE(submission.Wait());
+  EXPECT_EQ(reinterpret_cast<PUSB_DEVICE_DESCRIPTOR>(device.data())->idVendor, 0x1111);
+  EXPECT_EQ(device_.Log().Size(), 0u);
 }
 
 TEST_F(UsbDeviceTest, SelectingTheConfigurationFillsThePipesWithWorkingHandles) {
