@@ -13,8 +13,11 @@
 // - "[name]" starts a section; the name is trimmed, text after ']' is ignored. A
 //   line starting with '[' without ']' is malformed and starts a section that no
 //   name matches, so the keys below it are never taken for another section's.
-// - "key=value" splits at the first '='; key and value are trimmed. A value wrapped
-//   in a matching pair of double or single quotes loses the quotes.
+// - "key=value" splits at the first '='; key and value are trimmed. A ';' or '#'
+//   that starts the value or follows a blank starts a comment, which is dropped
+//   with the blanks before it ("BaudRate=115200   ; fast" is 115200), so a
+//   commented file reads as it looks. A value wrapped in a matching pair of double
+//   or single quotes loses the quotes, and a comment sign inside them is text.
 // - Lines without '=', lines with an empty key, and keys before the first section
 //   are malformed and skipped.
 // - A section that appears twice is searched in both places, first one first.
@@ -34,9 +37,27 @@ struct IniLine {
   std::string_view value;  // entry value, quotes removed
 };
 
+bool IsQuote(char c) {
+  return c == '"' || c == '\'';
+}
+
+// The value without its trailing comment; a quoted part is never searched.
+std::string_view WithoutComment(std::string_view value) {
+  size_t from = 0;
+  if (!value.empty() && IsQuote(value.front())) {
+    const size_t close = value.find(value.front(), 1);
+    if (close != std::string_view::npos) from = close + 1;
+  }
+  for (size_t i = from; i < value.size(); ++i) {
+    if ((value[i] == ';' || value[i] == '#') && (i == 0 || IsBlank(value[i - 1]))) {
+      return TrimBlanks(value.substr(0, i));
+    }
+  }
+  return value;
+}
+
 std::string_view Unquote(std::string_view value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
+  if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()) {
     return value.substr(1, value.size() - 2);
   }
   return value;
@@ -54,7 +75,7 @@ IniLine ClassifyLine(std::string_view raw) {
   if (equals == std::string_view::npos) return {};
   const std::string_view key = TrimBlanks(line.substr(0, equals));
   if (key.empty()) return {};
-  return {IniLine::Entry, key, Unquote(TrimBlanks(line.substr(equals + 1)))};
+  return {IniLine::Entry, key, Unquote(WithoutComment(TrimBlanks(line.substr(equals + 1))))};
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {

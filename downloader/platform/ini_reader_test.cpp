@@ -21,6 +21,11 @@ constexpr std::string_view kIni =
     "Single='x'\n"
     "Half=\"x\n"
     "Eq=a=b\n"
+    "TimeOut=5000   ; ms\n"
+    "Commented= ; nothing\n"
+    "Hash=x\t#y\n"
+    "Glued=a;b#c\n"
+    "QuotedSign=\"a ; b\" ; c\n"
     "BaudRate=9600\n"
     "[ language ] trailing\n"
     "LANGUAGE=Japanese\n"
@@ -45,6 +50,11 @@ TEST(IniReader, FindsValuesByTheReadingRules) {
       {"TransEnvironment", "Single", "x"},
       {"TransEnvironment", "Half", "\"x"},
       {"TransEnvironment", "Eq", "a=b"},
+      {"TransEnvironment", "TimeOut", "5000"},  // a comment after a blank is dropped
+      {"TransEnvironment", "Commented", ""},
+      {"TransEnvironment", "Hash", "x"},
+      {"TransEnvironment", "Glued", "a;b#c"},  // a sign inside a word is text
+      {"TransEnvironment", "QuotedSign", "a ; b"},
       {"TransEnvironment", "RetryCount", "10"},  // second block of the same section
       {"Language", "Language", "Japanese"},
       {"Broken", "Lost", std::nullopt},
@@ -87,11 +97,14 @@ TEST(IniReader, ParsesOnlyPlainDecimalIntegers) {
 
 TEST(IniReader, FileCallsFallBackToTheDefault) {
   ScratchDir dir;
-  const std::string path = dir.Write("Dravik.ini",
-                                     "[TransEnvironment]\nBaudRate=115200\nParity=odd\n"
-                                     "Empty=\n[Language]\nLanguage=German\n");
+  const std::string path =
+      dir.Write("Dravik.ini",
+                "[TransEnvironment]\nBaudRate=115200   ; 9600, 19200 or 115200\n"
+                "Parity=odd\nDataLength=7 ; ignored anyway\n"
+                "Empty=\n[Language]\nLanguage=German\n");
   EXPECT_EQ(GetPrivateProfileInt("TransEnvironment", "BaudRate", 19200, path), 115200u);
   EXPECT_EQ(GetPrivateProfileInt("TransEnvironment", "Parity", 1, path), 1u);
+  EXPECT_EQ(GetPrivateProfileInt("TransEnvironment", "DataLength", 8, path), 7u);
   EXPECT_EQ(GetPrivateProfileInt("TransEnvironment", "Empty", 3, path), 3u);
   EXPECT_EQ(GetPrivateProfileInt("TransEnvironment", "TimeOut", 5000, path), 5000u);
   EXPECT_EQ(GetPrivateProfileString("Language", "Language", "English", path), "German");
