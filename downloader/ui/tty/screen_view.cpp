@@ -118,6 +118,23 @@ char IconMark(BoxIcon icon) {
   return ' ';
 }
 
+// A static text wider than its rectangle widens it on the side its alignment
+// leaves free (right-aligned to the left, centred both ways, left-aligned to the
+// right), within the dialog, so the text is never cut: the sequence writes
+// " 100%" into a label made for four characters.
+CellRect Widened(CellRect cells, const std::string& text, uint32_t style, int dialogWidth) {
+  const int extra = static_cast<int>(text.size()) - cells.width;
+  if (extra <= 0) return cells;
+  if ((style & kRightAligned) != 0) {
+    cells.column -= extra;
+  } else if ((style & kCentred) != 0) {
+    cells.column -= extra / 2;
+  }
+  cells.width = std::min(static_cast<int>(text.size()), dialogWidth);
+  cells.column = std::clamp(cells.column, 0, dialogWidth - cells.width);
+  return cells;
+}
+
 }  // namespace
 
 std::string ButtonLabel(std::string_view text, bool focused, bool enabled) {
@@ -141,8 +158,11 @@ std::vector<std::string> RenderDialog(const DialogState& dialog, char spinner) {
   for (const auto& control : dialog.controls()) {
     if (!control.shown) continue;
     if (control.resource->kind == ControlKind::ComboBox) list = &control;
-    const CellRect cells = ToCells(*control.resource);
+    CellRect cells = ToCells(*control.resource);
     if (cells.row < 0 || cells.row >= height) continue;
+    if (control.resource->kind == ControlKind::Static) {
+      cells = Widened(cells, WithoutMnemonic(control.text), control.resource->style, width);
+    }
     Put(body[static_cast<size_t>(cells.row)], cells.column,
         ControlCells(dialog, control, cells.width));
   }

@@ -37,6 +37,31 @@ TEST(ScreenView, DrawsTheDownloadDialogWithBarsPercentagesAndADisabledCancel) {
   EXPECT_EQ(lines[15], "+--------------------------------------------------+");
 }
 
+TEST(ScreenView, TextsWiderThanTheirLabelGrowOnTheSideTheirAlignmentLeavesFree) {
+  struct Case {
+    int id;
+    const char* text;
+    size_t line;
+    const char* expected;
+  };
+  const Case cases[] = {
+      // The block senders write " %2d%%" at 100 too: five characters in a four-cell label.
+      {IDC_STEP_PERCENT, " 100%", 7, "|                                            100%  |"},
+      {IDC_OVERALL_PERCENT, " 16%", 10, "|                                             16%  |"},
+      {IDC_STATUS, "A status line far wider than its label", 3,
+       "|      A status line far wider than its label      |"},
+      {IDC_WARNING, "A warning so long that it needs the whole dialog and more", 5,
+       "|A warning so long that it needs the whole dialog a|"},
+  };
+  for (const Case& c : cases) {
+    DialogState dialog(kDownloadDialog);
+    dialog.Show(IDC_STEP_BAR, false);
+    dialog.Show(IDC_OVERALL_BAR, false);
+    dialog.SetText(c.id, c.text);
+    EXPECT_EQ(RenderDialog(dialog, 0)[c.line], c.expected) << c.text;
+  }
+}
+
 TEST(ScreenView, ThePortDialogListsEveryPortWithTheSelectionMarked) {
   DialogState dialog(kPortSelectDialog);
   for (const char* port : {"COM1", "COM3", "COM10"}) dialog.ComboInsert(IDC_PORT_LIST, -1, port);
