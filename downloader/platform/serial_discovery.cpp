@@ -46,6 +46,16 @@ bool HasUart(const SerialRoots& roots, std::string_view name) {
   return static_cast<bool>(type >> value) && value != 0;
 }
 
+// The ttys the kernel writes its console to (console=ttyS0 on many servers and
+// virtual machines). Such a port carries the system's log and often a login, so
+// it is not offered for downloads; whoever really means it can register it by hand.
+std::set<std::string, std::less<>> ConsoleTtys(const SerialRoots& roots) {
+  std::ifstream active(roots.sys + "/class/tty/console/active");
+  std::set<std::string, std::less<>> names;
+  for (std::string name; active >> name;) names.insert(name);
+  return names;
+}
+
 struct Found {
   std::vector<std::string> uarts, byId, kernel;
 };
@@ -62,10 +72,11 @@ Found Scan(const SerialRoots& roots) {
     auto [at, added] = byIdOf.emplace(device, path);
     if (!added && path < at->second) at->second = path;
   }
+  const auto consoles = ConsoleTtys(roots);
   for (const fs::directory_entry& entry : fs::directory_iterator(roots.dev, error)) {
     const std::string name = entry.path().filename().string();
     const std::string_view kind = KernelPrefixOf(name);
-    if (kind.empty()) continue;
+    if (kind.empty() || consoles.contains(name)) continue;
     const std::string path = roots.dev + "/" + name;
     if (kind == "ttyS") {
       if (HasUart(roots, name)) found.uarts.push_back(path);

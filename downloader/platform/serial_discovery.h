@@ -6,6 +6,8 @@
 // - The links are the record: a device whose link exists keeps its number (a link
 //   matches by its text or by the device it reaches). Links are never removed, so
 //   an unplugged adapter keeps its number for when it comes back.
+// - A tty that is the kernel's console (/sys/class/tty/console/active) is left
+//   out, and so is its value, as for an absent device.
 // - A USB adapter is linked by its /dev/serial/by-id name when it has one: the
 //   name carries maker, model and serial number, so it finds the same COM number
 //   whatever ttyUSB/ttyACM name the kernel gives it this time. Adapters without

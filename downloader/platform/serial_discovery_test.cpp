@@ -147,6 +147,21 @@ TEST_F(FakeMachine, NumbersStayAcrossRunsAndReplugging) {
                           {cable, "COM1"}, {Dev("ttyACM0"), "COM2"}, {Dev("ttyUSB0"), "COM3"}}));
 }
 
+TEST_F(FakeMachine, TheKernelsConsoleIsNotOffered) {
+  AddUart("ttyS0", "4");
+  AddUart("ttyS1", "4");
+  AddNode("ttyUSB0");
+  AddById(kCable, "ttyUSB0");
+  ASSERT_TRUE(SetComLink(prefix_, 1, Dev("ttyS0")));  // registered before it became the console
+  ASSERT_TRUE(registry_.SetValue(kSerialCommKey, RegValue::String(Dev("ttyS0"), "COM1")));
+  dir_.Write("sys/class/tty/console/active", "tty0 ttyS0 ttyUSB0\n");
+  EXPECT_EQ(FindSerialDevices({Dev(""), dir_.File("sys")}),
+            (std::vector<std::string>{Dev("ttyS1")}));
+  Discover();
+  EXPECT_EQ(Listed(), (std::map<std::string, std::string>{{Dev("ttyS1"), "COM2"}}));
+  EXPECT_EQ(ReadComLinks(prefix_).count(1), 1u) << "its link keeps the number";
+}
+
 TEST_F(FakeMachine, ALinkSomeoneMadeToTheKernelNameKeepsItsNumber) {
   AddNode("ttyUSB0");
   AddById(kCable, "ttyUSB0");
