@@ -175,6 +175,11 @@ std::unique_ptr<BytePort> OpenTermiosPort(const std::string& path, PortError* er
   if (fd < 0) return Fail(PortErrorFromErrno(errno), error, -1);
   if (!isatty(fd)) return Fail(PortError::NotASerialPort, error, fd);
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) return Fail(PortErrorFromErrno(errno), error, fd);
+  // Root opens a tty that another program holds exclusively; the flag still tells.
+  int heldExclusively = 0;
+  if (ioctl(fd, TIOCGEXCL, &heldExclusively) == 0 && heldExclusively != 0) {
+    return Fail(PortError::InUse, error, fd);
+  }
   termios t{};
   if (tcgetattr(fd, &t) != 0) return Fail(PortErrorFromErrno(errno), error, fd);
   MakeRaw(t);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -127,6 +128,18 @@ TEST_F(PseudoTerminal, ASecondOpenFailsEvenThroughALink) {
   }
   first.reset();
   EXPECT_NE(opener.Open("\\\\.\\COM4", nullptr), nullptr);  // closing frees it
+}
+
+TEST_F(PseudoTerminal, ALineAnotherProgramHoldsExclusivelyIsInUseEvenForRoot) {
+  const int other = open(slavePath_.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
+  PortError error = PortError::None;
+  EXPECT_EQ(Open(&error), nullptr);
+  EXPECT_EQ(error, PortError::InUse);
+  ioctl(other, TIOCNXCL);
+  close(other);
+  EXPECT_NE(Open(), nullptr);
 }
 
 TEST_F(PseudoTerminal, AReadWithNothingToReadReturnsWithinItsTimeOut) {
