@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <ostream>
 #include <string>
@@ -64,6 +65,16 @@ void AddBinary(const std::string& path, Inputs& inputs, std::ostream& err) {
   }
 }
 
+// The input that is the same file as output, if any: its bytes would be read
+// first, but the file itself would be lost.
+const std::string* InputAt(const std::string& output, const std::vector<std::string>& inputs) {
+  for (const std::string& input : inputs) {
+    std::error_code error;
+    if (std::filesystem::equivalent(output, input, error)) return &input;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int RunBuild(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
@@ -78,6 +89,11 @@ int RunBuild(std::span<const std::string> args, std::ostream& out, std::ostream&
     return UsageError(err, "build", "two text files are needed");
   }
   const std::string output = parsed.Value("output").value_or(dravik::kPackageFileName);
+  if (const std::string* input = InputAt(output, parsed.operands)) {
+    return UsageError(
+        err, "build",
+        "the output " + output + " is the input " + *input + ", which the package would replace");
+  }
 
   Inputs inputs;
   AddText(parsed.operands[0], dravik::TextBlockKind::Block1, inputs, err);

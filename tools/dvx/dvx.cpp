@@ -33,6 +33,15 @@ constexpr Command kCommands[] = {
     {"sample", RunSample},
 };
 
+// --help or -h anywhere before "--", so "dvx build --help" helps too.
+bool AsksForHelp(std::span<const std::string> args) {
+  for (const std::string& arg : args) {
+    if (arg == "--") return false;
+    if (arg == "--help" || arg == "-h") return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int UsageError(std::ostream& err, std::string_view command, std::string_view problem) {
@@ -45,7 +54,7 @@ int RunDvx(std::span<const std::string> args, std::ostream& out, std::ostream& e
     err << kUsage;
     return kExitUsage;
   }
-  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+  if (args[0] == "help" || AsksForHelp(args)) {
     out << kUsage;
     return kExitOk;
   }

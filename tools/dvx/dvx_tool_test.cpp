@@ -225,6 +225,14 @@ INSTANTIATE_TEST_SUITE_P(
                 {"build", "-m", "5", "-o", "nowhere/out.dvx", "t1.s19", "t2.s19"},
                 3,
                 {"folder nowhere does not exist"}},
+        BadCase{"OutputIsAnInput",
+                [](const Folder& folder) {
+                  Sources(folder);
+                  folder.Write("b.bin", std::string("binary"));
+                },
+                {"build", "-m", "5", "-o", "./b.bin", "t1.s19", "t2.s19", "b.bin"},
+                2,
+                {"the output ./b.bin is the input b.bin"}},
         BadCase{"UnknownCommand", [](const Folder&) {}, {"pack"}, 2, {"unknown command pack"}},
         BadCase{
             "CheckLengthPastEnd",
@@ -263,6 +271,30 @@ INSTANTIATE_TEST_SUITE_P(
                 2,
                 {"--binary takes sizes of 1 to"}}),
     [](const testing::TestParamInfo<BadCase>& param) { return param.param.name; });
+
+TEST_F(DvxTool, HelpIsAskedAnywhereBeforeTheEndOfOptions) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                               {"help"},
+                                               {"-h"},
+                                               {"build", "--help"},
+                                               {"check", "p.dvx", "-h"},
+                                               {"sample", "--help", "dir"}}) {
+    RunResult run = Dvx(args);
+    EXPECT_EQ(run.status, 0) << args.front() << " " << args.back() << "\n" << run.err;
+    EXPECT_EQ(run.out.rfind("usage:\n", 0), 0u) << run.out;
+  }
+  EXPECT_EQ(folder_.Files(), std::set<std::string>{});
+  EXPECT_EQ(Dvx({"check", "--", "--help"}).status, 3) << "after --, a file name";
+}
+
+TEST_F(DvxTool, OneOfAThingIsSingular) {
+  folder_.Write("p.dvx", Image({"S00600004844521B\r\n", GoodText2()}, {Bytes{1, 2, 3}}));
+  RunResult list = Dvx({"list", "p.dvx"});
+  EXPECT_NE(list.out.find("1 record\n"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("1 packet\n"), std::string::npos) << list.out;
+  RunResult check = Dvx({"check", "p.dvx"});
+  EXPECT_NE(check.out.find("1 binary block of 3 bytes"), std::string::npos) << check.out;
+}
 
 TEST_F(DvxTool, FailedBuildLeavesTheOldPackageAsItWas) {
   Sources(folder_);

@@ -64,7 +64,7 @@ int ForEachBlock(const std::string& path, TransferPackage& package, Visit visit,
 
 std::string TextContents(uint32_t block, const std::vector<uint8_t>& data) {
   dravik::TextBlockPlan plan = dravik::SplitTextBlock(data, KindOf(block));
-  std::string text = std::to_string(plan.Records().size()) + " records";
+  std::string text = Counted(plan.Records().size(), "record");
   if (block == 1) return text;
   bool marked = !plan.lines.empty() && plan.lines.back().action == dravik::LineAction::End;
   if (!marked) return text + ", no end marker";
@@ -73,8 +73,7 @@ std::string TextContents(uint32_t block, const std::vector<uint8_t>& data) {
 }
 
 std::string BinaryContents(uint64_t length) {
-  uint64_t packets = dravik::BinaryPacketCount(length);
-  return std::to_string(packets) + (packets == 1 ? " packet" : " packets");
+  return Counted(dravik::BinaryPacketCount(length), "packet");
 }
 
 // Reports the faults of one text block; returns whether it had any.
@@ -120,7 +119,7 @@ int RunList(std::span<const std::string> args, std::ostream& out, std::ostream& 
 
   const dravik::PackageHeader& header = package.Header();
   out << path << ": " << package.FileSize() << " bytes, machine type "
-      << Hex(package.PackageModel(), 2) << ", " << package.BlockCount() << " blocks\n"
+      << Hex(package.PackageModel(), 2) << ", " << Counted(package.BlockCount(), "block") << "\n"
       << "header: " << header.magic << ", " << header.version << ", machine type field "
       << Hex(header.machineField, 8) << ", unused " << Hex(header.unused, 8) << "\n";
   char row[160];
@@ -172,9 +171,9 @@ int RunCheck(std::span<const std::string> args, std::ostream& out, std::ostream&
   if (status != kExitOk) return status;
   if (faulty) return kExitInvalid;
   out << path << ": OK: machine type " << Hex(package.PackageModel(), 2) << ", "
-      << package.BlockCount() << " blocks, " << records << " text records, "
-      << package.BlockCount() - dravik::kTextBlockCount << " binary blocks of " << binaryBytes
-      << " bytes\n";
+      << Counted(package.BlockCount(), "block") << ", " << Counted(records, "text record") << ", "
+      << Counted(package.BlockCount() - dravik::kTextBlockCount, "binary block") << " of "
+      << Counted(binaryBytes, "byte") << "\n";
   return kExitOk;
 }
 

@@ -144,4 +144,8 @@ std::string DownloaderMessage(uint16_t id) {
   return std::to_string(id) + " \"" + dravik::LoadString(id) + "\"";
 }
 
+std::string Counted(uint64_t count, std::string_view noun) {
+  return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 }  // namespace dvx

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "downloader/transfer/package.h"
@@ -29,6 +30,8 @@ ReadResult ReadWholeFile(const std::string& path, uint64_t limit, std::vector<ui
 std::string DescribePackageStatus(const dravik::PackageStatus& status);
 // A machine type as 0x05, an offset as 0x1A.
 std::string Hex(uint64_t value, int digits = 1);
+// A count with its noun, singular for one: "1 record", "3 records".
+std::string Counted(uint64_t count, std::string_view noun);
 // The downloader's message as `id "text"`.
 std::string DownloaderMessage(uint16_t id);
 
