@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -264,12 +265,18 @@ TEST(PanelSimProgram, RecordsADownloadAndExitsAfterTheFinalRestart) {
   std::filesystem::remove_all(dir);
 }
 
-TEST(PanelSimProgram, StopsOnSigtermWithASummary) {
-  Program program({"--idle-exit", "20"});
-  ASSERT_EQ(program.FirstLine().rfind("/dev/pts/", 0), 0u);
-  program.Signal(SIGTERM);
-  EXPECT_EQ(program.Wait(5s), 0);
-  EXPECT_NE(program.Rest().find("panel-sim: stopped"), std::string::npos);
+TEST(PanelSimProgram, StopsOnATerminatingSignalWithASummaryAndNoPathFileLeft) {
+  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "panel-sim-sig";
+  std::filesystem::create_directories(dir);
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    Program program({"--idle-exit", "20", "--path-file", (dir / "path").string()});
+    ASSERT_EQ(program.FirstLine().rfind("/dev/pts/", 0), 0u);
+    program.Signal(signal);
+    EXPECT_EQ(program.Wait(5s), 0) << strsignal(signal);
+    EXPECT_NE(program.Rest().find("panel-sim: stopped"), std::string::npos) << strsignal(signal);
+    EXPECT_FALSE(std::filesystem::exists(dir / "path")) << strsignal(signal);
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
