@@ -6,7 +6,6 @@
 namespace {
 
 constexpr ULONG kDefaultTaskTrayIcon = 1;
-constexpr ULONG kDwordTypeCheck = REG_DWORD | REG_DWORD << RTL_QUERY_REGISTRY_TYPECHECK_SHIFT;
 
 struct MajorFunctionEntry {
   UCHAR major;
@@ -29,15 +28,25 @@ constexpr MajorFunctionEntry kDispatchTable[] = {
     {IRP_MJ_SYSTEM_CONTROL, DispatchSystemControl},
 };
 
-// A direct query-table entry for a REG_DWORD. The type check keeps a value of
-// another type (a string, or binary data longer than four bytes) from being written
-// over the ULONG.
+// Stores a REG_DWORD of exactly four bytes (the value, or the entry's default when
+// the value is missing) at the entry's destination. A direct entry would copy data
+// of any other length as it stands: more than four bytes over whatever lies behind
+// the ULONG, fewer into part of it. Such a value fails the query instead.
+NTSTATUS StoreDword(PWSTR valueName, ULONG valueType, PVOID valueData, ULONG valueLength,
+                    PVOID context, PVOID entryContext) {
+  UNREFERENCED_PARAMETER(valueName);
+  UNREFERENCED_PARAMETER(context);
+  if (valueType != REG_DWORD || valueLength != sizeof(ULONG)) return STATUS_OBJECT_TYPE_MISMATCH;
+  RtlCopyMemory(entryContext, valueData, sizeof(ULONG));
+  return STATUS_SUCCESS;
+}
+
 RTL_QUERY_REGISTRY_TABLE DwordEntry(PCWSTR name, PULONG destination, PULONG defaultValue) {
   RTL_QUERY_REGISTRY_TABLE entry{};
-  entry.Flags = RTL_QUERY_REGISTRY_DIRECT | RTL_QUERY_REGISTRY_TYPECHECK;
+  entry.QueryRoutine = StoreDword;
   entry.Name = const_cast<PWSTR>(name);
   entry.EntryContext = destination;
-  entry.DefaultType = kDwordTypeCheck;
+  entry.DefaultType = REG_DWORD;
   entry.DefaultData = defaultValue;
   entry.DefaultLength = sizeof(ULONG);
   return entry;

@@ -127,6 +127,10 @@ PlacedValue Timeout(ULONG value, Where where = Where::Parameters) {
 PlacedValue TaskTrayIcon(ULONG value, Where where = Where::ServiceKey) {
   return {where, DwordValue(u"TaskTrayIcon", value)};
 }
+// A REG_DWORD whose data is not four bytes long, as a careless tool can write one.
+PlacedValue MalformedDword(const char16_t* name, std::vector<UCHAR> data, Where where) {
+  return {where, kmodel::RegistryValue{name, REG_DWORD, std::move(data)}};
+}
 
 const ParameterCase kParameterCases[] = {
     {"NoParametersSubkey", false, {}, 5000, FALSE},
@@ -145,6 +149,28 @@ const ParameterCase kParameterCases[] = {
     {"TaskTrayIconSeven", false, {TaskTrayIcon(7)}, 5000, FALSE},
     {"TaskTrayIconUnderParameters", true, {TaskTrayIcon(0, Where::Parameters)}, 5000, FALSE},
     {"BothSet", true, {Timeout(250), TaskTrayIcon(0)}, 250, TRUE},
+    // Data of another length than a REG_DWORD's is refused, not copied over the
+    // variable and what lies beyond it.
+    {"TimeoutOfEightBytes",
+     true,
+     {MalformedDword(u"Timeout", {250, 0, 0, 0, 0, 0, 0, 0}, Where::Parameters)},
+     5000,
+     FALSE},
+    {"TimeoutOfTwoBytes",
+     true,
+     {MalformedDword(u"Timeout", {250, 0}, Where::Parameters)},
+     5000,
+     FALSE},
+    {"TaskTrayIconOfEightBytes",
+     false,
+     {MalformedDword(u"TaskTrayIcon", std::vector<UCHAR>(8, 0), Where::ServiceKey)},
+     5000,
+     FALSE},
+    {"TaskTrayIconOfOneByte",
+     false,
+     {MalformedDword(u"TaskTrayIcon", {0}, Where::ServiceKey)},
+     5000,
+     FALSE},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, DriverParametersTest, ::testing::ValuesIn(kParameterCases),
