@@ -18,10 +18,7 @@ NTSTATUS IoCreateDevice(PDRIVER_OBJECT driverObject, ULONG deviceExtensionSize,
                         PDEVICE_OBJECT* deviceObject) {
   kmodel::KernelState& state = State();
   *deviceObject = nullptr;
-  if (KeGetCurrentIrql() != PASSIVE_LEVEL) {
-    ReportViolation(Rule::WrongIrql, nullptr,
-                    "IoCreateDevice at IRQL " + std::to_string(KeGetCurrentIrql()));
-  }
+  kmodel::CheckIrqlAtMost(PASSIVE_LEVEL, "IoCreateDevice");
   if (state.faults.ShouldFail(kmodel::AllocationKind::DeviceObject)) {
     return STATUS_INSUFFICIENT_RESOURCES;
   }
@@ -42,6 +39,7 @@ NTSTATUS IoCreateDevice(PDRIVER_OBJECT driverObject, ULONG deviceExtensionSize,
 
 void IoDeleteDevice(PDEVICE_OBJECT deviceObject) {
   kmodel::KernelState& state = State();
+  kmodel::CheckIrqlAtMost(APC_LEVEL, "IoDeleteDevice");
   kmodel::DeviceRecord* record = state.devices.Find(deviceObject);
   if (!record) {
     ReportViolation(Rule::DeviceState, nullptr,
@@ -87,6 +85,7 @@ PDEVICE_OBJECT IoAttachDeviceToDeviceStack(PDEVICE_OBJECT sourceDevice,
 
 void IoDetachDevice(PDEVICE_OBJECT targetDevice) {
   kmodel::KernelState& state = State();
+  kmodel::CheckIrqlAtMost(PASSIVE_LEVEL, "IoDetachDevice");
   std::unique_lock guard(state.devices.Mutex());
   PDEVICE_OBJECT source = targetDevice->AttachedDevice;
   kmodel::DeviceRecord* record = source ? state.devices.Find(source) : nullptr;

@@ -25,13 +25,6 @@ bool IsOwnWalk(const IrpRecord* record) {
   return record->walking && record->walker == std::this_thread::get_id();
 }
 
-void CheckCallerIrql(const char* call) {
-  if (KeGetCurrentIrql() > DISPATCH_LEVEL) {
-    ReportViolation(Rule::WrongIrql, nullptr,
-                    std::string(call) + " at IRQL " + std::to_string(KeGetCurrentIrql()));
-  }
-}
-
 // The record of an IRP about to be used, once no other thread is completing it.
 IrpRecord* Settled(std::unique_lock<std::mutex>& lock, PIRP irp) {
   kmodel::IrpTable& table = State().irps;
@@ -187,7 +180,7 @@ void Walk(IrpRecord* record) {
 
 NTSTATUS IofCallDriver(PDEVICE_OBJECT deviceObject, PIRP irp) {
   kmodel::KernelState& state = State();
-  CheckCallerIrql("IoCallDriver");
+  kmodel::CheckIrqlAtMost(DISPATCH_LEVEL, "IoCallDriver");
   Frame* caller = kmodel::InnermostFrameFor(irp);
   std::unique_lock lock(state.irps.Mutex());
   IrpRecord* record = Settled(lock, irp);
@@ -254,7 +247,7 @@ NTSTATUS IofCallDriver(PDEVICE_OBJECT deviceObject, PIRP irp) {
 
 void IofCompleteRequest(PIRP irp, CCHAR priorityBoost) {
   kmodel::KernelState& state = State();
-  CheckCallerIrql("IoCompleteRequest");
+  kmodel::CheckIrqlAtMost(DISPATCH_LEVEL, "IoCompleteRequest");
   Frame* caller = kmodel::InnermostFrameFor(irp);
   std::unique_lock lock(state.irps.Mutex());
   IrpRecord* record = Settled(lock, irp);

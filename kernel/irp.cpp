@@ -74,6 +74,7 @@ PIRP IoBuildDeviceIoControlRequest(ULONG ioControlCode, PDEVICE_OBJECT deviceObj
                                    ULONG outputBufferLength, BOOLEAN internalDeviceIoControl,
                                    PKEVENT event, PIO_STATUS_BLOCK ioStatusBlock) {
   kmodel::KernelState& state = State();
+  kmodel::CheckIrqlAtMost(APC_LEVEL, "IoBuildDeviceIoControlRequest");
   if (state.faults.ShouldFail(kmodel::AllocationKind::Irp)) return nullptr;
   IrpRecord* record = state.irps.Create(deviceObject->StackSize, IrpOrigin::Threaded);
   PIRP irp = &record->irp;

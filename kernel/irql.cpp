@@ -36,5 +36,6 @@ void KeLowerIrql(KIRQL newIrql) {
                             "KeLowerIrql to " + std::to_string(newIrql) + " from the lower " +
                                 std::to_string(thread.irql));
   }
+  kmodel::CheckNoSpinLockBelowDispatch(newIrql, "KeLowerIrql");
   thread.irql = newIrql;
 }

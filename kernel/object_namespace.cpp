@@ -1,5 +1,6 @@
 #include "kernel/object_namespace.h"
 
+#include "kernel/model/context.h"
 #include "kernel/model/kernel_state.h"
 #include "kernel/model/text.h"
 #include "kernel/unicode_string.h"
@@ -8,6 +9,7 @@ using kmodel::Service;
 using kmodel::State;
 
 NTSTATUS IoCreateSymbolicLink(PUNICODE_STRING symbolicLinkName, PUNICODE_STRING deviceName) {
+  kmodel::CheckIrqlAtMost(PASSIVE_LEVEL, "IoCreateSymbolicLink");
   kmodel::KernelState& state = State();
   if (auto failure = state.faults.ServiceFailure(Service::CreateSymbolicLink)) return *failure;
   return state.names.CreateLink(kmodel::FromUnicode(symbolicLinkName),
@@ -15,12 +17,14 @@ NTSTATUS IoCreateSymbolicLink(PUNICODE_STRING symbolicLinkName, PUNICODE_STRING 
 }
 
 NTSTATUS IoDeleteSymbolicLink(PUNICODE_STRING symbolicLinkName) {
+  kmodel::CheckIrqlAtMost(PASSIVE_LEVEL, "IoDeleteSymbolicLink");
   return State().names.DeleteLink(kmodel::FromUnicode(symbolicLinkName));
 }
 
 NTSTATUS IoRegisterDeviceInterface(PDEVICE_OBJECT physicalDeviceObject,
                                    const GUID* interfaceClassGuid, PUNICODE_STRING referenceString,
                                    PUNICODE_STRING symbolicLinkName) {
+  kmodel::CheckIrqlAtMost(PASSIVE_LEVEL, "IoRegisterDeviceInterface");
   kmodel::KernelState& state = State();
   if (auto failure = state.faults.ServiceFailure(Service::RegisterInterface)) return *failure;
   kmodel::DeviceRecord* record = state.devices.Find(physicalDeviceObject);
@@ -40,6 +44,7 @@ NTSTATUS IoRegisterDeviceInterface(PDEVICE_OBJECT physicalDeviceObject,
 }
 
 NTSTATUS IoSetDeviceInterfaceState(PUNICODE_STRING symbolicLinkName, BOOLEAN enable) {
+  kmodel::CheckIrqlAtMost(PASSIVE_LEVEL, "IoSetDeviceInterfaceState");
   kmodel::KernelState& state = State();
   if (auto failure = state.faults.ServiceFailure(Service::SetInterfaceState)) return *failure;
   return state.names.SetInterfaceState(kmodel::FromUnicode(symbolicLinkName), enable != FALSE);

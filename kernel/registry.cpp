@@ -17,13 +17,6 @@ namespace {
 
 constexpr ULONG kTypeMask = (1u << RTL_QUERY_REGISTRY_TYPECHECK_SHIFT) - 1;
 
-void RequirePassive(const char* call) {
-  if (KeGetCurrentIrql() != PASSIVE_LEVEL) {
-    kmodel::ReportViolation(kmodel::Rule::WrongIrql, nullptr,
-                            std::string(call) + " at IRQL " + std::to_string(KeGetCurrentIrql()));
-  }
-}
-
 // The full path of a key named relative to one of the well-known roots.
 std::optional<std::u16string> KeyPath(ULONG relativeTo, PCWSTR path) {
   if (relativeTo & RTL_REGISTRY_HANDLE) {
@@ -132,7 +125,7 @@ NTSTATUS RunEntry(const RTL_QUERY_REGISTRY_TABLE& entry, const std::u16string& k
 NTSTATUS RtlQueryRegistryValues(ULONG relativeTo, PCWSTR path, PRTL_QUERY_REGISTRY_TABLE queryTable,
                                 PVOID context, PVOID environment) {
   UNREFERENCED_PARAMETER(environment);
-  RequirePassive("RtlQueryRegistryValues");
+  kmodel::CheckIrqlAtMost(PASSIVE_LEVEL, "RtlQueryRegistryValues");
   kmodel::RegistryStore& registry = State().registry;
   bool optional = (relativeTo & RTL_REGISTRY_OPTIONAL) != 0;
   std::optional<std::u16string> base = KeyPath(relativeTo & ~RTL_REGISTRY_OPTIONAL, path);
@@ -169,7 +162,7 @@ NTSTATUS RtlQueryRegistryValues(ULONG relativeTo, PCWSTR path, PRTL_QUERY_REGIST
 
 NTSTATUS RtlWriteRegistryValue(ULONG relativeTo, PCWSTR path, PCWSTR valueName, ULONG valueType,
                                PVOID valueData, ULONG valueLength) {
-  RequirePassive("RtlWriteRegistryValue");
+  kmodel::CheckIrqlAtMost(PASSIVE_LEVEL, "RtlWriteRegistryValue");
   kmodel::KernelState& state = State();
   if (auto failure = state.faults.ServiceFailure(kmodel::Service::WriteRegistry)) return *failure;
   std::optional<std::u16string> key = KeyPath(relativeTo & ~RTL_REGISTRY_OPTIONAL, path);
@@ -181,7 +174,7 @@ NTSTATUS RtlWriteRegistryValue(ULONG relativeTo, PCWSTR path, PCWSTR valueName, 
 }
 
 NTSTATUS RtlDeleteRegistryValue(ULONG relativeTo, PCWSTR path, PCWSTR valueName) {
-  RequirePassive("RtlDeleteRegistryValue");
+  kmodel::CheckIrqlAtMost(PASSIVE_LEVEL, "RtlDeleteRegistryValue");
   std::optional<std::u16string> key = KeyPath(relativeTo & ~RTL_REGISTRY_OPTIONAL, path);
   if (!key) return STATUS_INVALID_PARAMETER;
   return State().registry.DeleteValue(*key, kmodel::FromZeroTerminated(valueName))
@@ -192,7 +185,7 @@ NTSTATUS RtlDeleteRegistryValue(ULONG relativeTo, PCWSTR path, PCWSTR valueName)
 NTSTATUS IoOpenDeviceRegistryKey(PDEVICE_OBJECT deviceObject, ULONG devInstKeyType,
                                  ACCESS_MASK desiredAccess, PHANDLE deviceRegKey) {
   UNREFERENCED_PARAMETER(desiredAccess);
-  RequirePassive("IoOpenDeviceRegistryKey");
+  kmodel::CheckIrqlAtMost(PASSIVE_LEVEL, "IoOpenDeviceRegistryKey");
   kmodel::KernelState& state = State();
   *deviceRegKey = nullptr;
   if (auto failure = state.faults.ServiceFailure(kmodel::Service::OpenDeviceKey)) return *failure;
@@ -216,7 +209,7 @@ NTSTATUS IoOpenDeviceRegistryKey(PDEVICE_OBJECT deviceObject, ULONG devInstKeyTy
 NTSTATUS ZwQueryValueKey(HANDLE keyHandle, PUNICODE_STRING valueName,
                          KEY_VALUE_INFORMATION_CLASS keyValueInformationClass,
                          PVOID keyValueInformation, ULONG length, PULONG resultLength) {
-  RequirePassive("ZwQueryValueKey");
+  kmodel::CheckIrqlAtMost(PASSIVE_LEVEL, "ZwQueryValueKey");
   kmodel::RegistryStore& registry = State().registry;
   std::optional<std::u16string> key = registry.PathOf(keyHandle);
   if (!key) return STATUS_INVALID_HANDLE;
@@ -268,5 +261,6 @@ NTSTATUS ZwQueryValueKey(HANDLE keyHandle, PUNICODE_STRING valueName,
 }
 
 NTSTATUS ZwClose(HANDLE handle) {
+  kmodel::CheckIrqlAtMost(PASSIVE_LEVEL, "ZwClose");
   return State().registry.Close(handle) ? STATUS_SUCCESS : STATUS_INVALID_HANDLE;
 }

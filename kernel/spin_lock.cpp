@@ -81,6 +81,7 @@ void KeReleaseSpinLock(PKSPIN_LOCK spinLock, KIRQL newIrql) {
   RequireIrql(newIrql <= DISPATCH_LEVEL,
               "releasing " + Name(spinLock) + " to IRQL " + std::to_string(newIrql));
   Release(spinLock);
+  kmodel::CheckNoSpinLockBelowDispatch(newIrql, "releasing " + Name(spinLock));
   thread.irql = newIrql;
 }
 

@@ -56,6 +56,18 @@ const Scenario kScenarios[] = {
        w.Send(IRP_MJ_WRITE);
      },
      "LockA"},
+    {"ReleasesALockItDoesNotHold", Rule::LockNotHeld,
+     [](FaultyWorld& w) {
+       faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {
+         KIRQL irql;
+         KeRaiseIrql(DISPATCH_LEVEL, &irql);
+         KeReleaseSpinLockFromDpcLevel(&Faulty(device)->lockB);
+         KeLowerIrql(irql);
+         return CompleteIrp(irp, STATUS_SUCCESS);
+       };
+       w.Send(IRP_MJ_WRITE);
+     },
+     "LockB is not held"},
     {"WaitsWithATimeOutAtDispatchLevel", Rule::WrongIrql,
      [](FaultyWorld& w) {
        faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {
@@ -93,6 +105,36 @@ const Scenario kScenarios[] = {
        w.Send(IRP_MJ_WRITE);
      },
      "releasing LockA"},
+    // The saved IRQLs of two nested locks swapped: the first release drops to
+    // PASSIVE_LEVEL with the second lock still held.
+    {"ReleasesNestedLocksWithTheirIrqlsSwapped", Rule::WrongIrql,
+     [](FaultyWorld& w) {
+       faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {
+         KIRQL first = KeAcquireSpinLockRaiseToDpc(&Faulty(device)->lockA);
+         KIRQL second = KeAcquireSpinLockRaiseToDpc(&Faulty(device)->lockB);
+         KeReleaseSpinLock(&Faulty(device)->lockA, first);
+         KeReleaseSpinLock(&Faulty(device)->lockB, second);
+         return CompleteIrp(irp, STATUS_SUCCESS);
+       };
+       w.Send(IRP_MJ_WRITE);
+     },
+     "releasing LockA to IRQL 0 while still holding LockB"},
+    {"BuildsAControlRequestAtDispatchLevel", Rule::WrongIrql,
+     [](FaultyWorld& w) {
+       faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {
+         KEVENT done;
+         KeInitializeEvent(&done, NotificationEvent, FALSE);
+         IO_STATUS_BLOCK status{};
+         KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Faulty(device)->lockA);
+         PIRP built = IoBuildDeviceIoControlRequest(0x220003, Faulty(device)->lower, nullptr, 0,
+                                                    nullptr, 0, TRUE, &done, &status);
+         KeReleaseSpinLock(&Faulty(device)->lockA, irql);
+         IoCallDriver(Faulty(device)->lower, built);
+         return CompleteIrp(irp, STATUS_SUCCESS);
+       };
+       w.Send(IRP_MJ_WRITE);
+     },
+     "IoBuildDeviceIoControlRequest at IRQL 2"},
     {"ReturnsFromADpcHoldingALock", Rule::UnbalancedReturn,
      [](FaultyWorld& w) {
        faultyDpcBehaviour = [&w](PKDPC) { KeAcquireSpinLockAtDpcLevel(&w.extension->lockA); };
@@ -124,6 +166,32 @@ const Scenario kScenarios[] = {
        w.Send(IRP_MJ_FLUSH_BUFFERS);
      },
      "completion routine"},
+    {"ReturnsFromACancelRoutineHoldingTheCancelSpinLock", Rule::UnbalancedReturn,
+     [](FaultyWorld& w) {
+       faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {
+         IoMarkIrpPending(irp);
+         Faulty(device)->held = irp;
+         IoSetCancelRoutine(
+             irp, [](PDEVICE_OBJECT, PIRP cancelled) { IoSetCancelRoutine(cancelled, nullptr); });
+         return STATUS_PENDING;
+       };
+       w.Send(IRP_MJ_READ);
+       w.requests.back()->Cancel();
+       CompleteIrp(w.extension->held, STATUS_CANCELLED);
+     },
+     "returned still holding the cancel spin lock"},
+    {"LeavesARegistryKeyOpen", Rule::HandleLeak,
+     [](FaultyWorld& w) {
+       faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {
+         HANDLE key;
+         IoOpenDeviceRegistryKey(Faulty(device)->lower, PLUGPLAY_REGKEY_DEVICE, KEY_READ, &key);
+         return CompleteIrp(irp, STATUS_SUCCESS);
+       };
+       w.Send(IRP_MJ_WRITE);
+       w.RemoveDevice();
+       w.RunEndOfTestChecks();
+     },
+     "1 registry handle(s) never closed"},
     {"LeaksPoolWhenItsDeviceIsDeleted", Rule::PoolLeak,
      [](FaultyWorld& w) {
        faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {
@@ -142,8 +210,7 @@ const Scenario kScenarios[] = {
          return CompleteIrp(irp, STATUS_SUCCESS);
        };
        w.Send(IRP_MJ_WRITE);
-       IoDetachDevice(w.extension->lower);
-       IoDeleteDevice(w.device);
+       w.RemoveDevice();
        UnloadDriver(w.driver);
      },
      "the driver was unloaded"},

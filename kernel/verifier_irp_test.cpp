@@ -132,6 +132,29 @@ const Scenario kScenarios[] = {
        w.Send(IRP_MJ_WRITE);
      },
      "no stack location left"},
+    {"FreesItsIrpTwice", Rule::IrpNotAllocated,
+     [](FaultyWorld& w) {
+       faultyBehaviour = [](PDEVICE_OBJECT, PIRP irp) {
+         PIRP own = IoAllocateIrp(1, FALSE);
+         IoFreeIrp(own);
+         IoFreeIrp(own);
+         return CompleteIrp(irp, STATUS_SUCCESS);
+       };
+       w.Send(IRP_MJ_WRITE);
+     },
+     "IoFreeIrp on"},
+    {"KeepsARequestPendingPastItsDevice", Rule::IrpNeverCompleted,
+     [](FaultyWorld& w) {
+       faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {
+         IoMarkIrpPending(irp);
+         Faulty(device)->held = irp;
+         return STATUS_PENDING;
+       };
+       w.Send(IRP_MJ_WRITE);
+       w.RemoveDevice();
+       w.RunEndOfTestChecks();
+     },
+     "IRP_MJ_WRITE"},
 };
 
 class IrpRuleTest : public ::testing::TestWithParam<Scenario> {};

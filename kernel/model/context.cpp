@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "kernel/model/device_table.h"
+#include "kernel/model/kernel_state.h"
 #include "kernel/model/verifier.h"
 
 namespace kmodel {
@@ -116,6 +117,25 @@ void CheckBalancedOnReturn(const Frame& frame) {
                     "entered at IRQL " + std::to_string(frame.entryIrql) + ", returned at " +
                         std::to_string(thread.irql));
     thread.irql = frame.entryIrql;
+  }
+}
+
+// Below DISPATCH_LEVEL the thread can be preempted while a waiter for its spin lock
+// spins; reported when the IRQL drops, not at the next release.
+void CheckNoSpinLockBelowDispatch(KIRQL newIrql, const std::string& what) {
+  const std::vector<PKSPIN_LOCK>& held = Thread().held;
+  if (newIrql < DISPATCH_LEVEL && !held.empty()) {
+    ReportViolation(Rule::WrongIrql, nullptr,
+                    what + " to IRQL " + std::to_string(newIrql) + " while still holding " +
+                        State().locks.NameOf(held.back()));
+  }
+}
+
+void CheckIrqlAtMost(KIRQL highest, const char* call) {
+  KIRQL irql = Thread().irql;
+  if (irql > highest) {
+    ReportViolation(Rule::WrongIrql, nullptr,
+                    std::string(call) + " at IRQL " + std::to_string(irql));
   }
 }
 

@@ -83,4 +83,10 @@ std::string DescribeDevice(PDEVICE_OBJECT device);
 // it found them; a violation is reported and, if the test goes on, repaired.
 void CheckBalancedOnReturn(const Frame& frame);
 
+// Reports a call made above the highest IRQL its documents allow.
+void CheckIrqlAtMost(KIRQL highest, const char* call);
+// Reports going below DISPATCH_LEVEL (what: the step that does) while this thread
+// still holds a spin lock.
+void CheckNoSpinLockBelowDispatch(KIRQL newIrql, const std::string& what);
+
 }  // namespace kmodel

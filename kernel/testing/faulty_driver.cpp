@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "kernel/model/kernel_state.h"
 #include "kernel/testing/driver_loader.h"
 
 namespace kmodel {
@@ -89,6 +90,18 @@ NTSTATUS FaultyWorld::Send(UCHAR major, UCHAR minor) {
 
 void FaultyWorld::FinishBusRead() {
   if (PIRP irp = std::exchange(busHeld, nullptr)) CompleteIrp(irp, STATUS_SUCCESS);
+}
+
+void FaultyWorld::RemoveDevice() {
+  IoDetachDevice(extension->lower);
+  IoDeleteDevice(device);
+  device = nullptr;
+  extension = nullptr;
+}
+
+void FaultyWorld::RunEndOfTestChecks() {
+  kernel.RunUntilIdle();
+  kernel.State().CheckAtExit();
 }
 
 void ExpectScenarioTripsItsRule(const Scenario& scenario) {

@@ -46,6 +46,10 @@ class FaultyWorld {
   // Sends a request to the faulty driver; the request lives as long as the world.
   NTSTATUS Send(UCHAR major, UCHAR minor = 0);
   void FinishBusRead();
+  // Detaches and deletes the faulty driver's device, as removal does.
+  void RemoveDevice();
+  // The checks the kernel makes when a test ends, made now.
+  void RunEndOfTestChecks();
 
   ViolationRecorder recorder;
   Kernel kernel;
