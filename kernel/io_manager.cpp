@@ -80,7 +80,8 @@ void FinishAtTop(IrpRecord* record) {
                       "no completion routine returned STATUS_MORE_PROCESSING_REQUIRED");
       break;
     case IrpOrigin::Threaded: {
-      if (record->userOutput && NT_SUCCESS(irp->IoStatus.Status)) {
+      // A warning such as STATUS_BUFFER_OVERFLOW still carries the data that fitted.
+      if (record->userOutput && !NT_ERROR(irp->IoStatus.Status)) {
         size_t count = irp->IoStatus.Information < record->userOutputLength
                            ? irp->IoStatus.Information
                            : record->userOutputLength;

@@ -238,37 +238,42 @@ TEST_F(IoManagerTest, ThePriorityBoostOfTheCompletionIsRecorded) {
   EXPECT_EQ(request.Boost(), IO_SERIAL_INCREMENT);
 }
 
+// Output is copied back for success and for a warning such as STATUS_BUFFER_OVERFLOW
+// (the part that fitted), never for an error.
 TEST_F(IoManagerTest, ABuiltControlRequestFillsTheStatusBlockSetsTheEventAndCopiesOutput) {
-  HandlerStack stack(1);
-  stack.SetHandler(0, [&](PDEVICE_OBJECT, PIRP irp) {
-    PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
-    EXPECT_EQ(location->MajorFunction, IRP_MJ_INTERNAL_DEVICE_CONTROL);
-    EXPECT_EQ(location->Parameters.DeviceIoControl.IoControlCode, 0x220000u);
-    auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
-    EXPECT_EQ(buffer[0], 0x41);
-    IoMarkIrpPending(irp);
-    kernel_.ScheduleAfter(kmodel::Milliseconds(5), [irp, buffer] {
-      buffer[0] = 0x5A;
-      buffer[1] = 0x5B;
-      CompleteWith(STATUS_SUCCESS, 2)(nullptr, irp);
+  for (NTSTATUS final : {STATUS_SUCCESS, STATUS_BUFFER_OVERFLOW, STATUS_UNSUCCESSFUL}) {
+    HandlerStack stack(1);
+    stack.SetHandler(0, [&](PDEVICE_OBJECT, PIRP irp) {
+      PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
+      EXPECT_EQ(location->MajorFunction, IRP_MJ_INTERNAL_DEVICE_CONTROL);
+      EXPECT_EQ(location->Parameters.DeviceIoControl.IoControlCode, 0x220000u);
+      auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
+      EXPECT_EQ(buffer[0], 0x41);
+      IoMarkIrpPending(irp);
+      kernel_.ScheduleAfter(kmodel::Milliseconds(5), [irp, buffer, final] {
+        buffer[0] = 0x5A;
+        buffer[1] = 0x5B;
+        CompleteWith(final, 2)(nullptr, irp);
+      });
+      return STATUS_PENDING;
     });
-    return STATUS_PENDING;
-  });
-  UCHAR input[2] = {0x41, 0x42};
-  UCHAR output[4] = {};
-  KEVENT event;
-  KeInitializeEvent(&event, NotificationEvent, FALSE);
-  IO_STATUS_BLOCK status{};
-  PIRP irp = IoBuildDeviceIoControlRequest(0x220000, stack.Top(), input, sizeof input, output,
-                                           sizeof output, TRUE, &event, &status);
-  ASSERT_NE(irp, nullptr);
-  ASSERT_EQ(IoCallDriver(stack.Top(), irp), STATUS_PENDING);
-  EXPECT_EQ(KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, nullptr), STATUS_SUCCESS);
-  EXPECT_EQ(status.Status, STATUS_SUCCESS);
-  EXPECT_EQ(status.Information, 2u);
-  EXPECT_EQ(output[0], 0x5A);
-  EXPECT_EQ(output[1], 0x5B);
-  EXPECT_EQ(output[2], 0);
+    UCHAR input[2] = {0x41, 0x42};
+    UCHAR output[4] = {};
+    KEVENT event;
+    KeInitializeEvent(&event, NotificationEvent, FALSE);
+    IO_STATUS_BLOCK status{};
+    PIRP irp = IoBuildDeviceIoControlRequest(0x220000, stack.Top(), input, sizeof input, output,
+                                             sizeof output, TRUE, &event, &status);
+    ASSERT_NE(irp, nullptr);
+    ASSERT_EQ(IoCallDriver(stack.Top(), irp), STATUS_PENDING);
+    EXPECT_EQ(KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, nullptr), STATUS_SUCCESS);
+    EXPECT_EQ(status.Status, final);
+    EXPECT_EQ(status.Information, 2u);
+    bool copied = final != STATUS_UNSUCCESSFUL;
+    EXPECT_EQ(output[0], copied ? 0x5A : 0) << "status " << final;
+    EXPECT_EQ(output[1], copied ? 0x5B : 0) << "status " << final;
+    EXPECT_EQ(output[2], 0);
+  }
 }
 
 TEST_F(IoManagerTest, AnIrpThatCannotBeAllocatedIsNull) {
