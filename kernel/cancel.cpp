@@ -64,7 +64,11 @@ BOOLEAN IoCancelIrp(PIRP irp) {
     return FALSE;
   }
   irp->CancelIrql = irql;
-  PDEVICE_OBJECT device = IoGetCurrentIrpStackLocation(irp)->DeviceObject;
+  // An IRP not yet sent has no current location (it would lie past the stack), so
+  // its cancel routine gets no device.
+  PDEVICE_OBJECT device = irp->CurrentLocation <= irp->StackCount
+                              ? IoGetCurrentIrpStackLocation(irp)->DeviceObject
+                              : nullptr;
   kmodel::Frame frame{kmodel::FrameKind::Cancel};
   frame.routine = kmodel::RoutineAddress(routine);
   frame.irp = irp;

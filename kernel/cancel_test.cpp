@@ -70,3 +70,17 @@ TEST(CancelTest, WithoutACancelRoutineIoCancelIrpOnlySetsTheFlag) {
 }
 
 }  // namespace
+
+TEST(CancelTest, ARequestNotYetSentIsCancelledWithNoDevice) {
+  kmodel::Kernel kernel;
+  seen = {};
+  PIRP irp = IoAllocateIrp(2, FALSE);
+  IoSetCancelRoutine(irp, [](PDEVICE_OBJECT device, PIRP cancelled) {
+    ++seen.runs;
+    EXPECT_EQ(device, nullptr);
+    IoReleaseCancelSpinLock(cancelled->CancelIrql);
+  });
+  EXPECT_TRUE(IoCancelIrp(irp));
+  EXPECT_EQ(seen.runs, 1);
+  IoFreeIrp(irp);
+}
