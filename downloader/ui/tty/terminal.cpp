@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 
 namespace dravik {
 
@@ -14,11 +15,16 @@ namespace {
 constexpr char kShowCursor[] = "\x1b[?25h";
 constexpr char kHideCursor[] = "\x1b[?25l";
 
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr size_t kSignalCount = std::size(kSignals);
+
 // What a signal handler needs to put the terminal back; one terminal per process.
 struct Saved {
   int inFd = -1;
   int outFd = -1;
   termios settings{};
+  // The handlers found at start, put back at the end.
+  void (*handlers[kSignalCount])(int) = {};
 };
 Saved gSaved;
 
@@ -33,19 +39,22 @@ void OnSignal(int signal) {
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }
-
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 }  // namespace
 
 RawTerminal::RawTerminal(int inFd, int outFd) {
   termios settings{};
   if (!isatty(inFd) || tcgetattr(inFd, &settings) != 0) return;
-  gSaved = {inFd, outFd, settings};
+  gSaved = {inFd, outFd, settings, {}};
   settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
   settings.c_cc[VMIN] = 1;
   settings.c_cc[VTIME] = 0;
   if (tcsetattr(inFd, TCSANOW, &settings) != 0) return;
-  for (const int signal : kSignals) std::signal(signal, OnSignal);
+  // A signal the caller ignores stays ignored (nohup, a background job): such a run
+  // means to outlive its terminal, and a hung-up terminal then ends input instead.
+  for (size_t i = 0; i < kSignalCount; ++i) {
+    gSaved.handlers[i] = std::signal(kSignals[i], OnSignal);
+    if (gSaved.handlers[i] == SIG_IGN) std::signal(kSignals[i], SIG_IGN);
+  }
   [[maybe_unused]] const ssize_t ignored = write(outFd, kHideCursor, sizeof kHideCursor - 1);
   active_ = true;
 }
@@ -53,7 +62,9 @@ RawTerminal::RawTerminal(int inFd, int outFd) {
 RawTerminal::~RawTerminal() {
   if (!active_) return;
   Restore();
-  for (const int signal : kSignals) std::signal(signal, SIG_DFL);
+  for (size_t i = 0; i < kSignalCount; ++i) {
+    std::signal(kSignals[i], gSaved.handlers[i] == SIG_ERR ? SIG_DFL : gSaved.handlers[i]);
+  }
   gSaved = {};
 }
 
