@@ -123,11 +123,9 @@ const Scenario kScenarios[] = {
      [](FaultyWorld& w) {
        faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {
          KEVENT done;
-         KeInitializeEvent(&done, NotificationEvent, FALSE);
          IO_STATUS_BLOCK status{};
          KIRQL irql = KeAcquireSpinLockRaiseToDpc(&Faulty(device)->lockA);
-         PIRP built = IoBuildDeviceIoControlRequest(0x220003, Faulty(device)->lower, nullptr, 0,
-                                                    nullptr, 0, TRUE, &done, &status);
+         PIRP built = BuildControlRequest(device, &done, &status);
          KeReleaseSpinLock(&Faulty(device)->lockA, irql);
          IoCallDriver(Faulty(device)->lower, built);
          return CompleteIrp(irp, STATUS_SUCCESS);
@@ -203,6 +201,28 @@ const Scenario kScenarios[] = {
        w.Send(IRP_MJ_PNP, IRP_MN_REMOVE_DEVICE);
      },
      "tag \"MREC\", 24 bytes non-paged"},
+    // Its own read is still with the bus when the device goes; the read completes
+    // later all the same.
+    {"DeletesItsDeviceWithItsOwnRequestInFlight", Rule::PoolLeak,
+     [](FaultyWorld& w) {
+       faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {
+         PDEVICE_OBJECT lower = Faulty(device)->lower;
+         PIRP own = OwnIrp(device, IRP_MJ_READ);
+         IoSetCompletionRoutine(
+             own,
+             [](PDEVICE_OBJECT, PIRP done, PVOID) {
+               IoFreeIrp(done);
+               return STATUS_MORE_PROCESSING_REQUIRED;
+             },
+             nullptr, TRUE, TRUE, TRUE);
+         IoCallDriver(lower, own);
+         IoDetachDevice(lower);
+         IoDeleteDevice(device);
+         return CompleteIrp(irp, STATUS_SUCCESS);
+       };
+       w.Send(IRP_MJ_PNP, IRP_MN_REMOVE_DEVICE);
+     },
+     "allocated by the driver"},
     {"LeaksPoolUntilTheDriverIsUnloaded", Rule::PoolLeak,
      [](FaultyWorld& w) {
        faultyBehaviour = [](PDEVICE_OBJECT, PIRP irp) {

@@ -93,10 +93,8 @@ const Scenario kScenarios[] = {
     {"LetsItsOwnIrpCompleteToTheTop", Rule::IrpDriverOwnedCompletedToTop,
      [](FaultyWorld& w) {
        faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {
-         PDEVICE_OBJECT lower = Faulty(device)->lower;
-         PIRP own = IoAllocateIrp(lower->StackSize, FALSE);
-         IoGetNextIrpStackLocation(own)->MajorFunction = IRP_MJ_FLUSH_BUFFERS;
-         IoCallDriver(lower, own);
+         PIRP own = OwnIrp(device, IRP_MJ_FLUSH_BUFFERS);
+         IoCallDriver(Faulty(device)->lower, own);
          IoFreeIrp(own);
          return CompleteIrp(irp, STATUS_SUCCESS);
        };
@@ -106,10 +104,8 @@ const Scenario kScenarios[] = {
     {"FreesAnIrpTheLowerDriverHolds", Rule::IrpFreedInUse,
      [](FaultyWorld& w) {
        faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {
-         PDEVICE_OBJECT lower = Faulty(device)->lower;
-         PIRP own = IoAllocateIrp(lower->StackSize, FALSE);
-         IoGetNextIrpStackLocation(own)->MajorFunction = IRP_MJ_READ;
-         IoCallDriver(lower, own);
+         PIRP own = OwnIrp(device, IRP_MJ_READ);
+         IoCallDriver(Faulty(device)->lower, own);
          IoFreeIrp(own);
          return CompleteIrp(irp, STATUS_SUCCESS);
        };
@@ -143,6 +139,19 @@ const Scenario kScenarios[] = {
        w.Send(IRP_MJ_WRITE);
      },
      "IoFreeIrp on"},
+    {"BuildsARequestItNeverSends", Rule::PoolLeak,
+     [](FaultyWorld& w) {
+       faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {
+         KEVENT done;
+         IO_STATUS_BLOCK status{};
+         BuildControlRequest(device, &done, &status);
+         return CompleteIrp(irp, STATUS_SUCCESS);
+       };
+       w.Send(IRP_MJ_WRITE);
+       w.RemoveDevice();
+       w.RunEndOfTestChecks();
+     },
+     "built by the driver and never completed"},
     {"KeepsARequestPendingPastItsDevice", Rule::IrpNeverCompleted,
      [](FaultyWorld& w) {
        faultyBehaviour = [](PDEVICE_OBJECT device, PIRP irp) {

@@ -49,10 +49,17 @@ void KernelState::CheckForLeaks(const std::string& when) {
   {
     std::lock_guard guard(irps.Mutex());
     for (IrpRecord* record : irps.LiveLocked()) {
-      if (record->origin == IrpOrigin::Driver) {
-        detail += "\n    IRP #" + std::to_string(record->serial) + " allocated by the driver";
-        irps.DestroyLocked(record);
-      }
+      // A built request is freed only by its completion, so one still here was never
+      // sent or never completed.
+      const char* how = record->origin == IrpOrigin::Driver ? "allocated by the driver"
+                        : record->origin == IrpOrigin::Threaded
+                            ? "built by the driver and never completed"
+                            : nullptr;
+      if (!how) continue;
+      detail += "\n    IRP #" + std::to_string(record->serial) + " " + how;
+      // One a lower driver still holds stays until the kernel goes, so that its
+      // completion does not write into freed memory.
+      if (!record->inFlight) irps.DestroyLocked(record);
     }
   }
   if (detail.empty()) return;

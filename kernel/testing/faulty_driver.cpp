@@ -66,6 +66,19 @@ NTSTATUS CompleteIrp(PIRP irp, NTSTATUS status) {
   return status;
 }
 
+PIRP OwnIrp(PDEVICE_OBJECT device, UCHAR major) {
+  PDEVICE_OBJECT lower = Faulty(device)->lower;
+  PIRP own = IoAllocateIrp(lower->StackSize, FALSE);
+  IoGetNextIrpStackLocation(own)->MajorFunction = major;
+  return own;
+}
+
+PIRP BuildControlRequest(PDEVICE_OBJECT device, PKEVENT done, PIO_STATUS_BLOCK status) {
+  KeInitializeEvent(done, NotificationEvent, FALSE);
+  return IoBuildDeviceIoControlRequest(0x220003, Faulty(device)->lower, nullptr, 0, nullptr, 0,
+                                       TRUE, done, status);
+}
+
 FaultyWorld::FaultyWorld() : kernel(Recording(recorder)) {
   pdo = bus.CreatePdo(u"MODEL\\FAULTY\\1", [this](PDEVICE_OBJECT busDevice, PIRP irp) {
     if (IoGetCurrentIrpStackLocation(irp)->MajorFunction != IRP_MJ_READ) {

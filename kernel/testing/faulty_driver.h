@@ -37,6 +37,10 @@ NTSTATUS FaultyAddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT physicalDevice);
 NTSTATUS FaultyDriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath);
 
 NTSTATUS CompleteIrp(PIRP irp, NTSTATUS status);
+// A request of the driver's own for the device below, its next location set to major.
+PIRP OwnIrp(PDEVICE_OBJECT device, UCHAR major);
+// An internal control request for the device below, built as a synchronous one is.
+PIRP BuildControlRequest(PDEVICE_OBJECT device, PKEVENT done, PIO_STATUS_BLOCK status);
 
 // The faulty driver's device above a bus device that keeps every read pending (held
 // until FinishBusRead) and answers the rest as a bus driver does.
