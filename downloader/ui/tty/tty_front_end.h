@@ -1,6 +1,7 @@
 #pragma once
 // The terminal front end: drawn screens and keys when standard input and output
-// are a terminal, lines otherwise (a pipe or a file: scripts, tests, logs).
+// are a terminal, lines otherwise (a pipe or a file: scripts, tests, logs; a
+// dumb terminal).
 
 #include <memory>
 #include <ostream>
@@ -10,6 +11,10 @@
 namespace dravik {
 
 class RawTerminal;
+
+// Whether the terminal front end runs in line mode: when either side is not a
+// terminal, or the terminal is a dumb one (TERM=dumb) that cannot be drawn on.
+bool WantsLineMode(int inFd, int outFd, const char* term);
 
 class TerminalFrontEnd {
  public:
