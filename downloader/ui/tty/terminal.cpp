@@ -46,6 +46,9 @@ RawTerminal::RawTerminal(int inFd, int outFd) {
   if (!isatty(inFd) || tcgetattr(inFd, &settings) != 0) return;
   gSaved = {inFd, outFd, settings, {}};
   settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  // A stray Ctrl-S would otherwise stop the output, and with it the download at its
+  // next redraw, until Ctrl-Q; here it is just a key.
+  settings.c_iflag &= ~static_cast<tcflag_t>(IXON);
   settings.c_cc[VMIN] = 1;
   settings.c_cc[VTIME] = 0;
   if (tcsetattr(inFd, TCSANOW, &settings) != 0) return;

@@ -1,5 +1,6 @@
 #pragma once
-// The terminal under the front end: raw key input without echo (signals stay on, so
+// The terminal under the front end: raw key input without echo or Ctrl-S/Ctrl-Q
+// output flow control (signals stay on, so
 // Ctrl-C still ends the program) and reads that wait only as long as asked.
 
 #include <string>

@@ -33,12 +33,14 @@ TEST(RawTerminal, TakesOverOnlyTheSignalsNotIgnoredAndPutsEverythingBack) {
     termios raw{};
     tcgetattr(slave, &raw);
     EXPECT_EQ(raw.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(raw.c_iflag & IXON, 0u) << "Ctrl-S must not stop the output";
   }
   EXPECT_EQ(HandlerOf(SIGHUP), SIG_IGN);
   EXPECT_EQ(HandlerOf(SIGINT), SIG_DFL);
   termios back{};
   tcgetattr(slave, &back);
   EXPECT_EQ(back.c_lflag & (ICANON | ECHO), static_cast<tcflag_t>(ICANON | ECHO));
+  EXPECT_EQ(back.c_iflag & IXON, static_cast<tcflag_t>(IXON));
   std::signal(SIGHUP, hangUp);
   std::signal(SIGINT, interrupt);
   close(slave);
