@@ -1,7 +1,7 @@
 #pragma once
 // The terminal under the front end: raw key input without echo or Ctrl-S/Ctrl-Q
-// output flow control (signals stay on, so
-// Ctrl-C still ends the program) and reads that wait only as long as asked.
+// output flow control (signals stay on, so Ctrl-C still ends the program) and
+// reads that wait only as long as asked.
 
 #include <string>
 
