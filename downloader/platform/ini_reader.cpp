@@ -8,7 +8,8 @@
 
 // How lines are read:
 // - Every line is trimmed of spaces, tabs and CR first; a UTF-8 byte-order mark at
-//   the start of the file is skipped.
+//   the start of the file is skipped, and a file with a UTF-16 one is read as
+//   UTF-16 (its ASCII characters; the others become '?').
 // - Empty lines and lines starting with ';' or '#' are comments.
 // - "[name]" starts a section; the name is trimmed, text after ']' is ignored. A
 //   line starting with '[' without ']' is malformed and starts a section that no
@@ -78,13 +79,30 @@ IniLine ClassifyLine(std::string_view raw) {
   return {IniLine::Entry, key, Unquote(WithoutComment(TrimBlanks(line.substr(equals + 1))))};
 }
 
+// A profile saved as UTF-16 with its byte-order mark ("Unicode" in the editors of
+// the original platform, whose profile calls read it) becomes 8-bit text: ASCII
+// stays, anything else becomes '?', which no section, key or number contains.
+std::string FromUtf16(std::string_view bytes, bool bigEndian) {
+  std::string text;
+  text.reserve(bytes.size() / 2);
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    const auto low = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
+    const auto high = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
+    text.push_back(high == 0 && low < 0x80 ? static_cast<char>(low) : '?');
+  }
+  return text;
+}
+
 std::optional<std::string> ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::ostringstream content;
   content << in.rdbuf();
   if (in.bad()) return std::nullopt;
-  return std::move(content).str();
+  std::string text = std::move(content).str();
+  if (text.starts_with("\xFF\xFE")) return FromUtf16(text, false);
+  if (text.starts_with("\xFE\xFF")) return FromUtf16(text, true);
+  return text;
 }
 
 }  // namespace

@@ -116,6 +116,20 @@ TEST(IniReader, FileCallsFallBackToTheDefault) {
   EXPECT_EQ(GetPrivateProfileString("Language", "Language", "English", missing), "English");
   EXPECT_EQ(GetPrivateProfileString("Language", "Language", "English", dir.path()), "English");
 
+  // Saved as UTF-16 by an editor of the original platform, either byte order.
+  const std::u16string wide =
+      u"[TransEnvironment]\r\nBaudRate=9600\r\n[Language]\r\nLanguage=Fran\u00e7ais\r\n";
+  for (const bool bigEndian : {false, true}) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t c : wide) {
+      const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+      bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    const std::string unicode = dir.Write("Unicode.ini", bytes);
+    EXPECT_EQ(GetPrivateProfileInt("TransEnvironment", "BaudRate", 19200, unicode), 9600u);
+    EXPECT_EQ(GetPrivateProfileString("Language", "Language", "English", unicode), "Fran?ais");
+  }
+
   IniFileProfile profile(path);
   EXPECT_EQ(profile.GetInt("transenvironment", "baudrate", 0), 115200u);
   EXPECT_EQ(profile.GetString("LANGUAGE", "language", ""), "German");
