@@ -95,8 +95,16 @@ bool WaylandSocketExists(const char* waylandDisplay, const char* runtimeDir) {
 
 }  // namespace
 
+bool IsWindowlessQtPlatform(const char* qtPlatform) {
+  if (!IsSet(qtPlatform)) return false;
+  const std::string_view name(qtPlatform);
+  return name.starts_with("offscreen") || name.starts_with("minimal");
+}
+
 bool DisplayReachable(const char* display, const char* waylandDisplay, const char* runtimeDir,
                       const char* qtPlatform) {
+  // A plug-in that draws nowhere is no display: nobody could answer its windows.
+  if (IsWindowlessQtPlatform(qtPlatform)) return false;
   if (IsSet(qtPlatform)) return true;
   if (IsSet(waylandDisplay) && WaylandSocketExists(waylandDisplay, runtimeDir)) return true;
   return IsSet(display) && X11Answers(display);
@@ -107,8 +115,10 @@ FrontEndChoice ChooseFrontEnd(bool qtBuilt) {
   const bool hasDisplay = DisplayReachable(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"),
                                            std::getenv("XDG_RUNTIME_DIR"),
                                            std::getenv("QT_QPA_PLATFORM"));
+  const char* qtPlatform = std::getenv("QT_QPA_PLATFORM");
   FrontEndChoice choice = ChooseFrontEnd(dravikUi != nullptr ? dravikUi : "", hasDisplay, qtBuilt);
-  if (choice.kind == FrontEndKind::Qt && !hasDisplay) {
+  // Asked for by name, a windowless plug-in is taken as meant (pictures, tests).
+  if (choice.kind == FrontEndKind::Qt && !hasDisplay && !IsWindowlessQtPlatform(qtPlatform)) {
     // Forced, but Qt could only end the program here: say so and stay in the terminal.
     return {FrontEndKind::Terminal, "DRAVIK_UI=qt: no display can be reached; using the terminal"};
   }

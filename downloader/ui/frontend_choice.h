@@ -21,9 +21,12 @@ FrontEndChoice ChooseFrontEnd(std::string_view dravikUi, bool hasDisplay, bool q
 
 // Whether a display can really be reached: an X11 server answers on the socket
 // DISPLAY names (":N" and "unix:N" locally, "host:N" on TCP port 6000 + N), or
-// the Wayland socket exists, or a Qt platform plug-in is named. A DISPLAY left
-// over from a closed session (an ssh login without forwarding, say) would make
-// Qt end the program before any window is shown, so it counts as none.
+// the Wayland socket exists, or a Qt platform plug-in that draws somewhere is
+// named. A DISPLAY left over from a closed session (an ssh login without
+// forwarding, say) would make Qt end the program before any window is shown, so
+// it counts as none; so do the windowless plug-ins (offscreen, minimal), whose
+// dialogs no one could answer.
+bool IsWindowlessQtPlatform(const char* qtPlatform);
 bool DisplayReachable(const char* display, const char* waylandDisplay, const char* runtimeDir,
                       const char* qtPlatform);
 
