@@ -47,12 +47,8 @@ class Window {
   // EnableWindow on a control of the current dialog.
   virtual void EnableItem(int controlId, bool enabled) = 0;
 
-  // ShowWindow on a control of the current dialog. Controls start visible, so a
-  // front end with nothing to hide may ignore it.
-  virtual void ShowItem(int controlId, bool shown) {
-    (void)controlId;
-    (void)shown;
-  }
+  // ShowWindow on a control of the current dialog. Controls start visible.
+  virtual void ShowItem(int controlId, bool shown) = 0;
 
   // SendDlgItemMessage with a progress-bar message; returns what the bar returns.
   virtual intptr_t SendProgress(int controlId, ProgressMessage message, uintptr_t wParam,
